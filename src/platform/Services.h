@@ -2,6 +2,7 @@
 
 #include "platform/Application.h"
 #include "platform/FileSystem.h"
+#include "platform/FolderDialog.h"
 #include "platform/MessageBoxes.h"
 #include "platform/Processes.h"
 
@@ -14,6 +15,7 @@ struct Services {
   FileSystem& files;
   MessageBoxes& messages;
   Application& application;
+  FolderDialog& folderDialog;
 };
 
 }  // namespace karvelo::platform
