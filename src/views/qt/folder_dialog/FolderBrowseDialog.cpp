@@ -1,0 +1,199 @@
+#include "views/qt/folder_dialog/FolderBrowseDialog.h"
+
+#include "platform/FolderDialog.h"
+
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QFileSystemModel>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+namespace karvelo::views {
+
+namespace bif = platform::bif;
+namespace bffm = platform::bffm;
+
+FolderBrowseDialog::FolderBrowseDialog(QWidget* owner, const QString& title, std::uint32_t flags,
+                                       Notify notify)
+    : QDialog(owner), flags_(flags), notify_(std::move(notify)) {
+  setWindowTitle(QStringLiteral("Browse For Folder"));
+  setModal(true);
+  resize(420, 460);
+
+  auto* layout = new QVBoxLayout(this);
+  auto* titleLabel = new QLabel(title, this);
+  titleLabel->setObjectName(QStringLiteral("title"));
+  titleLabel->setWordWrap(true);
+  layout->addWidget(titleLabel);
+
+  status_ = new QLabel(this);
+  status_->setObjectName(QStringLiteral("statusText"));
+  status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  status_->setVisible((flags & bif::StatusText) != 0);
+  layout->addWidget(status_);
+
+  model_ = new QFileSystemModel(this);
+  model_->setFilter(QDir::AllDirs | QDir::Drives | QDir::NoDotAndDotDot);
+  // Names are edited only for a folder just made, through makeNewFolder().
+  model_->setReadOnly(false);
+  model_->setRootPath(QDir::rootPath());
+  // A folder renamed in the tree (a new folder given its name) is a new selected path.
+  connect(model_, &QFileSystemModel::fileRenamed, this, [this] { selectionChanged(); });
+
+  tree_ = new QTreeView(this);
+  tree_->setObjectName(QStringLiteral("folderTree"));
+  tree_->setModel(model_);
+  tree_->setHeaderHidden(true);
+  for (int column = 1; column < model_->columnCount(); ++column) tree_->hideColumn(column);
+  tree_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  tree_->setSelectionMode(QAbstractItemView::SingleSelection);
+  tree_->setSortingEnabled(true);
+  tree_->sortByColumn(0, Qt::AscendingOrder);
+  layout->addWidget(tree_, 1);
+  connect(tree_->selectionModel(), &QItemSelectionModel::currentChanged, this,
+          [this] { selectionChanged(); });
+
+  edit_ = new QLineEdit(this);
+  edit_->setObjectName(QStringLiteral("folderEdit"));
+  auto* editRow = new QHBoxLayout;
+  auto* editLabel = new QLabel(QStringLiteral("Folder:"), this);
+  editLabel->setBuddy(edit_);
+  editRow->addWidget(editLabel);
+  editRow->addWidget(edit_, 1);
+  layout->addLayout(editRow);
+  const bool withEdit = (flags & bif::EditBox) != 0;
+  editLabel->setVisible(withEdit);
+  edit_->setVisible(withEdit);
+
+  auto* buttonRow = new QHBoxLayout;
+  auto* home = new QPushButton(QStringLiteral("&Home"), this);
+  home->setObjectName(QStringLiteral("homeButton"));
+  home->setAutoDefault(false);
+  connect(home, &QPushButton::clicked, this, [this] { selectFolder(QDir::homePath()); });
+  buttonRow->addWidget(home);
+  newFolder_ = new QPushButton(QStringLiteral("&Make New Folder"), this);
+  newFolder_->setObjectName(QStringLiteral("newFolderButton"));
+  newFolder_->setAutoDefault(false);
+  newFolder_->setVisible((flags & bif::NewDialogStyle) != 0);
+  newFolder_->setEnabled(false);
+  connect(newFolder_, &QPushButton::clicked, this, [this] {
+    if (!makeNewFolder())
+      QMessageBox::warning(this, QStringLiteral("Make New Folder"),
+                           QStringLiteral("A new folder cannot be made here."));
+  });
+  buttonRow->addWidget(newFolder_);
+  buttonRow->addStretch(1);
+  buttons_ = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+  buttons_->setObjectName(QStringLiteral("buttons"));
+  buttons_->button(QDialogButtonBox::Ok)->setEnabled(false);
+  connect(buttons_, &QDialogButtonBox::accepted, this, [this] { pressOk(); });
+  connect(buttons_, &QDialogButtonBox::rejected, this, &QDialog::reject);
+  buttonRow->addWidget(buttons_);
+  layout->addLayout(buttonRow);
+}
+
+void FolderBrowseDialog::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  if (initialized_ || initializing_) return;
+  initializing_ = true;
+  // The callback hears of the opened dialog from inside the dialog's own modal loop.
+  QTimer::singleShot(0, this, [this] {
+    notify_(bffm::Initialized, QString());
+    initialized_ = true;
+    // Without a preselected folder, the home folder is shown open in the tree.
+    if (selectedFolder().isEmpty()) reveal(QDir::homePath());
+  });
+}
+
+QString FolderBrowseDialog::selectedFolder() const {
+  const QModelIndex current = tree_->currentIndex();
+  return current.isValid() ? model_->filePath(current) : QString();
+}
+
+bool FolderBrowseDialog::selectFolder(const QString& path) {
+  const QFileInfo info(path);
+  if (path.isEmpty() || !info.isDir()) return false;
+  const QModelIndex index = model_->index(QDir::cleanPath(info.absoluteFilePath()));
+  if (!index.isValid()) return false;
+  for (QModelIndex parent = index.parent(); parent.isValid(); parent = parent.parent())
+    tree_->expand(parent);
+  tree_->setCurrentIndex(index);
+  tree_->scrollTo(index, QAbstractItemView::PositionAtCenter);
+  return true;
+}
+
+void FolderBrowseDialog::setStatusText(const QString& text) { status_->setText(text); }
+
+void FolderBrowseDialog::enableOk(bool enabled) {
+  buttons_->button(QDialogButtonBox::Ok)->setEnabled(enabled);
+}
+
+bool FolderBrowseDialog::makeNewFolder() {
+  const QModelIndex parent = tree_->currentIndex();
+  if (!parent.isValid()) return false;
+  const QDir folder(model_->filePath(parent));
+  QString name = QStringLiteral("New Folder");
+  for (int n = 2; folder.exists(name); ++n) name = QStringLiteral("New Folder (%1)").arg(n);
+  const QModelIndex made = model_->mkdir(parent, name);
+  if (!made.isValid()) return false;
+  tree_->expand(parent);
+  tree_->setCurrentIndex(made);
+  tree_->scrollTo(made);
+  tree_->edit(made);
+  return true;
+}
+
+void FolderBrowseDialog::selectionChanged() {
+  const QString path = selectedFolder();
+  newFolder_->setEnabled(!path.isEmpty());
+  if ((flags_ & bif::EditBox) != 0) edit_->setText(path);
+  // A selected folder can be confirmed unless the callback says otherwise.
+  enableOk(!path.isEmpty());
+  if (!path.isEmpty()) notify_(bffm::SelChanged, path);
+}
+
+QString FolderBrowseDialog::resolveTyped(const QString& typed) const {
+  QString path = typed;
+  if (path == QStringLiteral("~") || path.startsWith(QStringLiteral("~/")))
+    path = QDir::homePath() + path.mid(1);
+  if (QDir::isRelativePath(path)) {
+    const QString base = selectedFolder();
+    path = QDir(base.isEmpty() ? QDir::homePath() : base).filePath(path);
+  }
+  return QDir::cleanPath(path);
+}
+
+void FolderBrowseDialog::pressOk() {
+  QString folder = selectedFolder();
+  if ((flags_ & bif::EditBox) != 0 && !edit_->text().isEmpty()) {
+    const QString typed = resolveTyped(edit_->text());
+    if (QFileInfo(typed).isDir()) {
+      folder = typed;
+    } else if ((flags_ & bif::Validate) != 0) {
+      // Zero from the callback closes the dialog without a choice; anything else keeps it open.
+      if (notify_(bffm::ValidateFailed, edit_->text()) != 0) return;
+      reject();
+      return;
+    }
+  }
+  if (folder.isEmpty()) return;
+  chosen_ = folder;
+  accept();
+}
+
+void FolderBrowseDialog::reveal(const QString& path) {
+  const QModelIndex index = model_->index(path);
+  if (!index.isValid()) return;
+  for (QModelIndex parent = index; parent.isValid(); parent = parent.parent()) tree_->expand(parent);
+  tree_->scrollTo(index, QAbstractItemView::PositionAtTop);
+}
+
+}  // namespace karvelo::views

@@ -1,0 +1,74 @@
+#pragma once
+
+#include <QDialog>
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+
+class QDialogButtonBox;
+class QFileSystemModel;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTreeView;
+
+namespace karvelo::views {
+
+// The window of the folder dialog: the request's title above a tree of the file system from its
+// root, a Home button, and OK and Cancel. The dialog flags add a status line (StatusText), an edit
+// field for typing a folder (EditBox), the check of a typed name (Validate) and a "Make New
+// Folder" button (NewDialogStyle). The dialog tells its callback when it has opened, when the
+// selection changes and when a typed name is no folder, through `notify`.
+class FolderBrowseDialog : public QDialog {
+ public:
+  // Tells the callback of a bffm message; the text is the selected folder's path for a selection
+  // change, the typed text for a validation failure, and empty when the dialog has opened. The
+  // result is the callback's answer.
+  using Notify = std::function<int(unsigned message, const QString& text)>;
+
+  FolderBrowseDialog(QWidget* owner, const QString& title, std::uint32_t flags, Notify notify);
+
+  // The folder chosen with OK; empty after Cancel, Esc, the close box or a rejected typed name.
+  const QString& chosenFolder() const { return chosen_; }
+  // Whether the callback has been told that the dialog opened.
+  bool isInitialized() const { return initialized_; }
+  // The selected folder, or empty when nothing is selected.
+  QString selectedFolder() const;
+
+  // The callback's messages: select an existing folder (false when it does not exist), set the
+  // status text, enable or disable OK.
+  bool selectFolder(const QString& path);
+  void setStatusText(const QString& text);
+  void enableOk(bool enabled);
+
+  // Makes a folder "New Folder" (or "New Folder (2)", ...) inside the selected one, selects it
+  // and opens its name for editing. False when it cannot be made.
+  bool makeNewFolder();
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  void selectionChanged();
+  void pressOk();
+  // A typed name as a folder path: absolute, starting at the home folder with "~", or relative
+  // to the selected folder.
+  QString resolveTyped(const QString& typed) const;
+  // Expands the tree down to the folder and shows it, without selecting it.
+  void reveal(const QString& path);
+
+  std::uint32_t flags_;
+  Notify notify_;
+  QFileSystemModel* model_;
+  QTreeView* tree_;
+  QLabel* status_;
+  QLineEdit* edit_;
+  QPushButton* newFolder_;
+  QDialogButtonBox* buttons_;
+  QString chosen_;
+  bool initialized_ = false;
+  bool initializing_ = false;
+};
+
+}  // namespace karvelo::views

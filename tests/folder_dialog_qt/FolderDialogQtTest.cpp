@@ -1,0 +1,235 @@
+#include "views/qt/folder_dialog/FolderBrowseDialog.h"
+#include "views/qt/folder_dialog/QtFolderDialog.h"
+
+#include "folder_browser/modFolderBrowse.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace karvelo {
+namespace {
+
+using views::FolderBrowseDialog;
+using views::QtFolderDialog;
+
+// Runs `step` on the open dialog from inside its modal loop, once its callback has heard that it
+// opened. The step must end the dialog.
+void whenOpen(std::function<void(FolderBrowseDialog&)> step) {
+  auto* timer = new QTimer;
+  timer->setInterval(0);
+  QObject::connect(timer, &QTimer::timeout, [timer, step] {
+    auto* dialog = dynamic_cast<FolderBrowseDialog*>(QApplication::activeModalWidget());
+    if (dialog == nullptr || !dialog->isInitialized()) return;
+    timer->stop();
+    timer->deleteLater();
+    step(*dialog);
+  });
+  timer->start();
+}
+
+QPushButton* button(FolderBrowseDialog& dialog, QDialogButtonBox::StandardButton which) {
+  return dialog.findChild<QDialogButtonBox*>("buttons")->button(which);
+}
+
+// What the recording callback heard, and how it answers a validation failure.
+struct Heard {
+  unsigned message;
+  std::string text;
+};
+std::vector<Heard> heard;
+int validationAnswer = 0;
+
+int recordingCallback(platform::WindowHandle, unsigned message, platform::MessageParam lParam,
+                      platform::MessageParam) {
+  heard.push_back({message, message == platform::bffm::ValidateFailed
+                                ? std::string(reinterpret_cast<const char*>(lParam))
+                                : std::string()});
+  return message == platform::bffm::ValidateFailed ? validationAnswer : 0;
+}
+
+class FolderDialogQtTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    static int argc = 1;
+    static char name[] = "folder_dialog_qt_tests";
+    static char* argv[] = {name, nullptr};
+    if (QApplication::instance() == nullptr) app_ = std::make_unique<QApplication>(argc, argv);
+  }
+
+  void SetUp() override {
+    ASSERT_TRUE(temp.isValid());
+    ASSERT_TRUE(QDir(temp.path()).mkpath("alpha/inner"));
+    ASSERT_TRUE(QDir(temp.path()).mkpath("beta"));
+    modFolderBrowse::StartFolder.clear();
+    heard.clear();
+    validationAnswer = 0;
+  }
+  void TearDown() override { modFolderBrowse::StartFolder.clear(); }
+
+  QString at(const QString& relative) const { return QDir(temp.path()).filePath(relative); }
+  static std::string bytes(const QString& path) { return path.toStdString(); }
+
+  std::string browse(std::int32_t flags) {
+    return modFolderBrowse::BrowseForFolder(service, 0, "Select Folder", flags);
+  }
+  // A request with the recording callback, as the shell's protocol allows any caller to make.
+  std::string browseRecorded(std::uint32_t flags) {
+    platform::BrowseInfo request;
+    char displayName[platform::MaxPath] = {};
+    request.pszDisplayName = displayName;
+    request.lpszTitle = "Select Folder";
+    request.ulFlags = flags;
+    request.lpfn = &recordingCallback;
+    const platform::ItemHandle item = service.browse(request);
+    if (item == platform::noItem) return "(none)";
+    char path[platform::MaxPath];
+    const bool hasPath = service.pathFromItem(item, path);
+    service.freeItem(item);
+    return hasPath ? std::string(path) : "(no path)";
+  }
+
+  static inline std::unique_ptr<QApplication> app_;
+  QTemporaryDir temp;
+  QtFolderDialog service;
+};
+
+TEST_F(FolderDialogQtTest, OpensOnAnExistingStartFolderAndReturnsTheChosenFolder) {
+  const QString inner = at("alpha/inner");
+  modFolderBrowse::StartFolder = bytes(inner);
+  QString titleShown;
+  QString statusShown;
+  whenOpen([&](FolderBrowseDialog& dialog) {
+    EXPECT_EQ(dialog.selectedFolder(), inner);
+    EXPECT_TRUE(button(dialog, QDialogButtonBox::Ok)->isEnabled());
+    titleShown = dialog.findChild<QLabel*>("title")->text();
+    statusShown = dialog.findChild<QLabel*>("statusText")->text();
+    EXPECT_TRUE(dialog.findChild<QLabel*>("statusText")->isVisible());
+    button(dialog, QDialogButtonBox::Ok)->click();
+  });
+  EXPECT_EQ(browse(0x4), bytes(inner));
+  EXPECT_EQ(titleShown, "Select Folder");
+  EXPECT_EQ(statusShown, inner) << "the callback's status text is shown with StatusText";
+
+  // A start folder that does not exist selects nothing, and OK stays disabled until a folder is
+  // selected; the root folder comes back as "/".
+  modFolderBrowse::StartFolder = bytes(at("gone"));
+  whenOpen([&](FolderBrowseDialog& dialog) {
+    EXPECT_EQ(dialog.selectedFolder(), "");
+    EXPECT_FALSE(button(dialog, QDialogButtonBox::Ok)->isEnabled());
+    EXPECT_FALSE(dialog.findChild<QLabel*>("statusText")->isVisible());
+    EXPECT_TRUE(dialog.selectFolder("/"));
+    button(dialog, QDialogButtonBox::Ok)->click();
+  });
+  EXPECT_EQ(browse(0), "/");
+
+  // Any other folder comes back without a trailing separator.
+  modFolderBrowse::StartFolder = bytes(at("beta")) + "/";
+  whenOpen([&](FolderBrowseDialog& dialog) { button(dialog, QDialogButtonBox::Ok)->click(); });
+  EXPECT_EQ(browse(0), bytes(at("beta")));
+}
+
+TEST_F(FolderDialogQtTest, CancelEscAndTheCloseBoxGiveNoneEvenAfterASelection) {
+  modFolderBrowse::StartFolder = bytes(at("alpha"));
+  whenOpen([&](FolderBrowseDialog& dialog) {
+    EXPECT_TRUE(dialog.selectFolder(at("beta")));
+    button(dialog, QDialogButtonBox::Cancel)->click();
+  });
+  EXPECT_EQ(browse(0), "");
+
+  whenOpen([&](FolderBrowseDialog& dialog) { QTest::keyClick(&dialog, Qt::Key_Escape); });
+  EXPECT_EQ(browse(0), "");
+
+  whenOpen([&](FolderBrowseDialog& dialog) { dialog.close(); });
+  EXPECT_EQ(browse(0x50), "");
+}
+
+TEST_F(FolderDialogQtTest, EditFieldAndNewFolderButtonAppearOnlyWithTheirFlags) {
+  modFolderBrowse::StartFolder = bytes(at("alpha"));
+  whenOpen([&](FolderBrowseDialog& dialog) {
+    EXPECT_FALSE(dialog.findChild<QLineEdit*>("folderEdit")->isVisible());
+    EXPECT_FALSE(dialog.findChild<QPushButton*>("newFolderButton")->isVisible());
+    EXPECT_TRUE(dialog.findChild<QPushButton*>("homeButton")->isVisible());
+    button(dialog, QDialogButtonBox::Cancel)->click();
+  });
+  browse(0);
+
+  whenOpen([&](FolderBrowseDialog& dialog) {
+    auto* edit = dialog.findChild<QLineEdit*>("folderEdit");
+    EXPECT_TRUE(edit->isVisible());
+    EXPECT_EQ(edit->text(), at("alpha")) << "the edit field follows the selection";
+    auto* newFolder = dialog.findChild<QPushButton*>("newFolderButton");
+    ASSERT_TRUE(newFolder->isVisible());
+    newFolder->click();
+    EXPECT_EQ(dialog.selectedFolder(), at("alpha/New Folder"));
+    EXPECT_TRUE(dialog.selectFolder(at("alpha")));
+    newFolder->click();
+    EXPECT_EQ(dialog.selectedFolder(), at("alpha/New Folder (2)"));
+    button(dialog, QDialogButtonBox::Ok)->click();
+  });
+  EXPECT_EQ(browse(0x50), bytes(at("alpha/New Folder (2)")));
+  EXPECT_TRUE(QDir(at("alpha/New Folder")).exists());
+}
+
+TEST_F(FolderDialogQtTest, TypedNameThatIsNoFolderIsReportedAsAValidationFailure) {
+  // The callback keeps the dialog open with a nonzero answer, and closes it without a choice
+  // with zero.
+  whenOpen([&](FolderBrowseDialog& dialog) {
+    EXPECT_TRUE(dialog.selectFolder(at("alpha")));
+    dialog.findChild<QLineEdit*>("folderEdit")->setText("nowhere");
+    validationAnswer = 1;
+    button(dialog, QDialogButtonBox::Ok)->click();
+    EXPECT_TRUE(dialog.isVisible());
+    validationAnswer = 0;
+    button(dialog, QDialogButtonBox::Ok)->click();
+  });
+  EXPECT_EQ(browseRecorded(0x70), "(none)");
+  std::vector<std::string> failures;
+  for (const Heard& h : heard)
+    if (h.message == platform::bffm::ValidateFailed) failures.push_back(h.text);
+  EXPECT_EQ(failures, (std::vector<std::string>{"nowhere", "nowhere"}));
+  ASSERT_FALSE(heard.empty());
+  EXPECT_EQ(heard.front().message, platform::bffm::Initialized);
+
+  // A typed name of an existing folder, relative to the selection, wins over the selection;
+  // without Validate a name that is no folder leaves the selection as the result.
+  heard.clear();
+  whenOpen([&](FolderBrowseDialog& dialog) {
+    EXPECT_TRUE(dialog.selectFolder(at("alpha")));
+    dialog.findChild<QLineEdit*>("folderEdit")->setText("inner/");
+    button(dialog, QDialogButtonBox::Ok)->click();
+  });
+  EXPECT_EQ(browseRecorded(0x50), bytes(at("alpha/inner")));
+  whenOpen([&](FolderBrowseDialog& dialog) {
+    EXPECT_TRUE(dialog.selectFolder(at("beta")));
+    dialog.findChild<QLineEdit*>("folderEdit")->setText("nowhere");
+    button(dialog, QDialogButtonBox::Ok)->click();
+  });
+  EXPECT_EQ(browseRecorded(0x50), bytes(at("beta")));
+  for (const Heard& h : heard) EXPECT_NE(h.message, platform::bffm::ValidateFailed);
+
+  // Through the folder browser, a typed name that is no folder gives no folder.
+  modFolderBrowse::StartFolder = bytes(at("alpha"));
+  whenOpen([&](FolderBrowseDialog& dialog) {
+    dialog.findChild<QLineEdit*>("folderEdit")->setText(at("nowhere"));
+    button(dialog, QDialogButtonBox::Ok)->click();
+  });
+  EXPECT_EQ(browse(0x50), "");
+}
+
+}  // namespace
+}  // namespace karvelo
