@@ -70,6 +70,8 @@ class FolderDialogQtTest : public ::testing::Test {
     static char* argv[] = {name, nullptr};
     if (QApplication::instance() == nullptr) app_ = std::make_unique<QApplication>(argc, argv);
   }
+  // The application ends before the program's static objects do.
+  static void TearDownTestSuite() { app_.reset(); }
 
   void SetUp() override {
     ASSERT_TRUE(temp.isValid());
