@@ -60,6 +60,14 @@ FolderBrowseDialog::FolderBrowseDialog(QWidget* owner, const QString& title, std
   layout->addWidget(tree_, 1);
   connect(tree_->selectionModel(), &QItemSelectionModel::currentChanged, this,
           [this] { selectionChanged(); });
+  // The tree loads folders in the background, and each load moves the rows below it: the
+  // selected folder is scrolled to again as each folder above it is loaded, until the user acts.
+  connect(model_, &QFileSystemModel::directoryLoaded, this, [this](const QString& loaded) {
+    if (inView_.isEmpty()) return;
+    if (loaded == inView_ || inView_.startsWith(loaded.endsWith('/') ? loaded : loaded + '/'))
+      tree_->scrollTo(model_->index(inView_), QAbstractItemView::PositionAtCenter);
+  });
+  connect(tree_, &QTreeView::pressed, this, [this] { inView_.clear(); });
 
   edit_ = new QLineEdit(this);
   edit_->setObjectName(QStringLiteral("folderEdit"));
@@ -98,18 +106,23 @@ FolderBrowseDialog::FolderBrowseDialog(QWidget* owner, const QString& title, std
   connect(buttons_, &QDialogButtonBox::rejected, this, &QDialog::reject);
   buttonRow->addWidget(buttons_);
   layout->addLayout(buttonRow);
+
+  // The dialog's own first selection, until the callback asks for another: the home folder.
+  if (const QModelIndex home = model_->index(QDir::homePath()); home.isValid()) showSelected(home);
+  tree_->setFocus();
 }
 
 void FolderBrowseDialog::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
-  if (initialized_ || initializing_) return;
-  initializing_ = true;
-  // The callback hears of the opened dialog from inside the dialog's own modal loop.
+  if (opening_) return;
+  opening_ = true;
+  // The callback hears of the opened dialog from inside the dialog's own modal loop, and then of
+  // the selection it opened with, unless it has chosen one itself meanwhile.
   QTimer::singleShot(0, this, [this] {
+    announced_ = true;
     notify_(bffm::Initialized, QString());
+    if (!selectionHeard_) selectionChanged();
     initialized_ = true;
-    // Without a preselected folder, the home folder is shown open in the tree.
-    if (selectedFolder().isEmpty()) reveal(QDir::homePath());
   });
 }
 
@@ -123,11 +136,16 @@ bool FolderBrowseDialog::selectFolder(const QString& path) {
   if (path.isEmpty() || !info.isDir()) return false;
   const QModelIndex index = model_->index(QDir::cleanPath(info.absoluteFilePath()));
   if (!index.isValid()) return false;
+  showSelected(index);
+  return true;
+}
+
+void FolderBrowseDialog::showSelected(const QModelIndex& index) {
   for (QModelIndex parent = index.parent(); parent.isValid(); parent = parent.parent())
     tree_->expand(parent);
   tree_->setCurrentIndex(index);
   tree_->scrollTo(index, QAbstractItemView::PositionAtCenter);
-  return true;
+  inView_ = model_->filePath(index);
 }
 
 void FolderBrowseDialog::setStatusText(const QString& text) { status_->setText(text); }
@@ -144,9 +162,7 @@ bool FolderBrowseDialog::makeNewFolder() {
   for (int n = 2; folder.exists(name); ++n) name = QStringLiteral("New Folder (%1)").arg(n);
   const QModelIndex made = model_->mkdir(parent, name);
   if (!made.isValid()) return false;
-  tree_->expand(parent);
-  tree_->setCurrentIndex(made);
-  tree_->scrollTo(made);
+  showSelected(made);
   tree_->edit(made);
   return true;
 }
@@ -157,7 +173,9 @@ void FolderBrowseDialog::selectionChanged() {
   if ((flags_ & bif::EditBox) != 0) edit_->setText(path);
   // A selected folder can be confirmed unless the callback says otherwise.
   enableOk(!path.isEmpty());
-  if (!path.isEmpty()) notify_(bffm::SelChanged, path);
+  if (path.isEmpty() || !announced_) return;
+  selectionHeard_ = true;
+  notify_(bffm::SelChanged, path);
 }
 
 QString FolderBrowseDialog::resolveTyped(const QString& typed) const {
@@ -187,13 +205,6 @@ void FolderBrowseDialog::pressOk() {
   if (folder.isEmpty()) return;
   chosen_ = folder;
   accept();
-}
-
-void FolderBrowseDialog::reveal(const QString& path) {
-  const QModelIndex index = model_->index(path);
-  if (!index.isValid()) return;
-  for (QModelIndex parent = index; parent.isValid(); parent = parent.parent()) tree_->expand(parent);
-  tree_->scrollTo(index, QAbstractItemView::PositionAtTop);
 }
 
 }  // namespace karvelo::views

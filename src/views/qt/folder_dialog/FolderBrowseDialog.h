@@ -11,6 +11,7 @@ class QFileSystemModel;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QModelIndex;
 class QTreeView;
 
 namespace karvelo::views {
@@ -55,8 +56,8 @@ class FolderBrowseDialog : public QDialog {
   // A typed name as a folder path: absolute, starting at the home folder with "~", or relative
   // to the selected folder.
   QString resolveTyped(const QString& typed) const;
-  // Expands the tree down to the folder and shows it, without selecting it.
-  void reveal(const QString& path);
+  // Selects the folder and keeps it in view while the tree loads the folders above it.
+  void showSelected(const QModelIndex& index);
 
   std::uint32_t flags_;
   Notify notify_;
@@ -67,8 +68,11 @@ class FolderBrowseDialog : public QDialog {
   QPushButton* newFolder_;
   QDialogButtonBox* buttons_;
   QString chosen_;
-  bool initialized_ = false;
-  bool initializing_ = false;
+  QString inView_;              // the folder kept in view while its parents load
+  bool opening_ = false;        // the opening notification is queued
+  bool announced_ = false;      // the callback has heard that the dialog opened
+  bool selectionHeard_ = false; // the callback has heard of a selection
+  bool initialized_ = false;    // the callback has answered the opening notification
 };
 
 }  // namespace karvelo::views
