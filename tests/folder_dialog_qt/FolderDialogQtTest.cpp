@@ -23,8 +23,8 @@
 namespace karvelo {
 namespace {
 
-using views::FolderBrowseDialog;
-using views::QtFolderDialog;
+using views::qt::FolderBrowseDialog;
+using views::qt::QtFolderDialog;
 
 // Runs `step` on the open dialog from inside its modal loop, once its callback has heard that it
 // opened. The step must end the dialog.
@@ -86,8 +86,8 @@ class FolderDialogQtTest : public ::testing::Test {
   QString at(const QString& relative) const { return QDir(temp.path()).filePath(relative); }
   static std::string bytes(const QString& path) { return path.toStdString(); }
 
-  std::string browse(std::int32_t flags) {
-    return modFolderBrowse::BrowseForFolder(service, 0, "Select Folder", flags);
+  std::string browse(std::int32_t flags, platform::WindowHandle owner = 0) {
+    return modFolderBrowse::BrowseForFolder(service, owner, "Select Folder", flags);
   }
   // A request with the recording callback, as the shell's protocol allows any caller to make.
   std::string browseRecorded(std::uint32_t flags) {
@@ -138,10 +138,19 @@ TEST_F(FolderDialogQtTest, OpensOnAnExistingStartFolderAndReturnsTheChosenFolder
   });
   EXPECT_EQ(browse(0), "/");
 
-  // Any other folder comes back without a trailing separator.
+  // Any other folder comes back without a trailing separator. The dialog belongs to the window
+  // whose native handle is the owner.
+  QWidget mainWindow;
+  mainWindow.show();
+  const auto handle = static_cast<platform::WindowHandle>(mainWindow.winId());
   modFolderBrowse::StartFolder = bytes(at("beta")) + "/";
-  whenOpen([&](FolderBrowseDialog& dialog) { button(dialog, QDialogButtonBox::Ok)->click(); });
-  EXPECT_EQ(browse(0), bytes(at("beta")));
+  QWidget* parent = nullptr;
+  whenOpen([&](FolderBrowseDialog& dialog) {
+    parent = dialog.parentWidget();
+    button(dialog, QDialogButtonBox::Ok)->click();
+  });
+  EXPECT_EQ(browse(0, handle), bytes(at("beta")));
+  EXPECT_EQ(parent, &mainWindow);
 }
 
 TEST_F(FolderDialogQtTest, CancelEscAndTheCloseBoxGiveNoneEvenAfterASelection) {

@@ -16,7 +16,7 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
-namespace karvelo::views {
+namespace karvelo::views::qt {
 
 namespace bif = platform::bif;
 namespace bffm = platform::bffm;
@@ -207,4 +207,4 @@ void FolderBrowseDialog::pressOk() {
   accept();
 }
 
-}  // namespace karvelo::views
+}  // namespace karvelo::views::qt

@@ -14,7 +14,7 @@ class QPushButton;
 class QModelIndex;
 class QTreeView;
 
-namespace karvelo::views {
+namespace karvelo::views::qt {
 
 // The window of the folder dialog: the request's title above a tree of the file system from its
 // root, a Home button, and OK and Cancel. The dialog flags add a status line (StatusText), an edit
@@ -75,4 +75,4 @@ class FolderBrowseDialog : public QDialog {
   bool initialized_ = false;    // the callback has answered the opening notification
 };
 
-}  // namespace karvelo::views
+}  // namespace karvelo::views::qt

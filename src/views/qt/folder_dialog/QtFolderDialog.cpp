@@ -10,7 +10,7 @@
 #include <cstring>
 #include <exception>
 
-namespace karvelo::views {
+namespace karvelo::views::qt {
 
 namespace bffm = platform::bffm;
 using platform::ItemHandle;
@@ -27,10 +27,9 @@ QString pathOf(const char* bytes) { return QFile::decodeName(QByteArray(bytes));
 
 QWidget* QtFolderDialog::windowOf(WindowHandle handle) {
   if (handle == 0) return nullptr;
+  if (QWidget* widget = QWidget::find(static_cast<WId>(handle))) return widget->window();
   for (QWidget* window : QApplication::topLevelWidgets())
-    if (reinterpret_cast<WindowHandle>(window) == handle ||
-        static_cast<WindowHandle>(window->internalWinId()) == handle)
-      return window;
+    if (reinterpret_cast<WindowHandle>(window) == handle) return window;
   return nullptr;
 }
 
@@ -130,4 +129,4 @@ MessageParam QtFolderDialog::sendMessage(WindowHandle dialog, unsigned message,
   }
 }
 
-}  // namespace karvelo::views
+}  // namespace karvelo::views::qt

@@ -8,7 +8,7 @@
 
 class QWidget;
 
-namespace karvelo::views {
+namespace karvelo::views::qt {
 
 class FolderBrowseDialog;
 
@@ -23,7 +23,7 @@ class QtFolderDialog final : public platform::FolderDialog {
   platform::MessageParam sendMessage(platform::WindowHandle dialog, unsigned message,
                                      std::uintptr_t wParam, platform::MessageParam lParam) override;
 
-  // The top-level window that a window handle names: the widget's address or its native id.
+  // The window that a window handle names, by its native id or a top-level widget's address.
   static QWidget* windowOf(platform::WindowHandle handle);
 
  private:
@@ -34,4 +34,4 @@ class QtFolderDialog final : public platform::FolderDialog {
   std::set<FolderBrowseDialog*> open_;
 };
 
-}  // namespace karvelo::views
+}  // namespace karvelo::views::qt
