@@ -43,9 +43,12 @@ void Form1::mnuExit_Click() { services.application.end(); }
 void Form1::MoveListBoxItems(forms::ListBox& lstListToAddTo, forms::ListBox& lstListToRemoveFrom) {
   // From the last entry down, so that removing an entry leaves the indexes still to be visited
   // in place.
+  // A move never fails: once the target holds as many entries as a list can, the move stops and
+  // the entries not yet moved stay where they are, still selected.
   const auto count = static_cast<std::int16_t>(lstListToRemoveFrom.ListCount());
   for (std::int16_t i = static_cast<std::int16_t>(count - 1); i >= 0; --i) {
     if (!lstListToRemoveFrom.Selected(i)) continue;
+    if (lstListToAddTo.ListCount() >= forms::ListBox::MaxEntries) return;
     lstListToAddTo.AddItem(lstListToRemoveFrom.List(i));
     lstListToAddTo.setItemData(lstListToAddTo.NewIndex(), lstListToRemoveFrom.ItemData(i));
     lstListToRemoveFrom.RemoveItem(i);

@@ -200,19 +200,16 @@ TEST_F(Form1Fixture, MenuBarHoldsItsThreeMenus) {
   }
 }
 
-TEST_F(Form1Fixture, ExitButtonUnloadsTheWindowAndEndsTheProgram) {
+TEST_F(Form1Fixture, FileExitEndsTheProgramWithoutUnloadingTheExitButtonByUnloading) {
+  form.mnuExit.click();
+  EXPECT_EQ(fake.application.endCalls, 1);
+  EXPECT_FALSE(form.isUnloaded());  // Form_Unload did not run
+
   bool unloaded = false;
   form.unloaded.connect([&] { unloaded = true; });
   form.cmdExit.click();
-  EXPECT_EQ(fake.application.endCalls, 1);
+  EXPECT_EQ(fake.application.endCalls, 2);
   EXPECT_TRUE(unloaded);
-  EXPECT_TRUE(form.isUnloaded());
-}
-
-TEST_F(Form1Fixture, FileExitEndsTheProgramWithoutUnloading) {
-  form.mnuExit.click();
-  EXPECT_EQ(fake.application.endCalls, 1);
-  EXPECT_FALSE(form.isUnloaded());
 }
 
 TEST_F(Form1Fixture, ClosingTheWindowAnyOtherWayEndsTheProgram) {

@@ -75,6 +75,15 @@ TEST_F(Form1Fixture, SelectAllAndDeselectAllActOnTheirOwnListOnly) {
   EXPECT_EQ(entries(form.List2), (Names{"p", "q", "x", "y", "z"}));
 }
 
+TEST_F(Form1Fixture, MoveStopsQuietlyWhenTheTargetListIsFull) {
+  for (int i = 0; i < forms::ListBox::MaxEntries - 1; ++i) form.List2.AddItem(std::to_string(i));
+  fill(form.List1, {"a", "b", "c"});
+  form.SelectAll.click();
+  EXPECT_NO_THROW(form.cmdAdd.click());
+  EXPECT_EQ(form.List2.ListCount(), forms::ListBox::MaxEntries);
+  EXPECT_EQ(selectedEntries(form.List1), (Names{"a", "b"}));
+}
+
 TEST(Form1MakeLong, PacksTheSixteenBitPatternsOfLowAndHigh) {
   static_assert(Form1::MakeLong(0, 5) == 5 * 65536);
   EXPECT_EQ(Form1::MakeLong(-1, 0), 65535);
