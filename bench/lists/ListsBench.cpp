@@ -33,9 +33,8 @@ struct NoApplication final : platform::Application {
   void end() override {}
 };
 
-constexpr std::array<const char*, 7> StepNames = {"fill List1", "select all", "move =>",
-                                                  "select all 2", "move <=",  "select all",
-                                                  "deselect all"};
+constexpr std::array<const char*, 7> StepNames = {
+    "fill List1", "select all", "move =>", "select all 2", "move <=", "select all", "deselect all"};
 
 // Best of a few runs, in milliseconds, for each step.
 std::array<double, StepNames.size()> measure(int n) {
@@ -53,7 +52,9 @@ std::array<double, StepNames.size()> measure(int n) {
     main_window::Form1 form(platform::Services{processes, files, messages, application});
     form.load();
     const std::array<std::function<void()>, StepNames.size()> steps = {
-        [&] { for (const auto& name : names) form.List1.AddItem(name); },
+        [&] {
+          for (const auto& name : names) form.List1.AddItem(name);
+        },
         [&] { form.SelectAll_Click(); },
         [&] { form.cmdAdd_Click(); },
         [&] { form.SelectAll2_Click(); },
@@ -64,7 +65,8 @@ std::array<double, StepNames.size()> measure(int n) {
     for (std::size_t s = 0; s < steps.size(); ++s) {
       const auto start = std::chrono::steady_clock::now();
       steps[s]();
-      const std::chrono::duration<double, std::milli> took = std::chrono::steady_clock::now() - start;
+      const std::chrono::duration<double, std::milli> took =
+          std::chrono::steady_clock::now() - start;
       best[s] = std::min(best[s], took.count());
     }
     if (form.List1.ListCount() != n || form.List2.ListCount() != 0) {

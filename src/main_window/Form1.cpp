@@ -26,7 +26,8 @@ void Form1::wireEvents() {
 
 void Form1::Form_Load() {
   // The list only: the text field keeps "25 %" with no entry selected.
-  for (const char* ratio : {"25 %", "40 %", "50 %", "60 %", "75 %", "85 %"}) cmbRatio.AddItem(ratio);
+  for (const char* ratio : {"25 %", "40 %", "50 %", "60 %", "75 %", "85 %"})
+    cmbRatio.AddItem(ratio);
   resize_job::Module1::InitProgressBar(*this);
 }
 

@@ -22,11 +22,13 @@ const forms::TextFont ProgressFont{"Tahoma", 11.25, true};
 
 }  // namespace
 
+// One control a line, in the columns of the layout table.
+// clang-format off
 Form1::Form1(const platform::Services& platformServices)
     : forms::Form("Form1", "Karvelo", ClientWidth, ClientHeight),
       services(platformServices),
       decimalSeparator(resize_job::userDecimalSeparator()),
-      //          container  name                 left  top   width height  caption
+      //                  container  name               left   top   width height   caption
       Label7      {*this, nullptr,   "Label7",           {420,  150,  2310, 285},  "Select Pictures To Resize"},
       Picture1    {*this, nullptr,   "Picture1",         {270,  420,  8295, 5325}},
       Label6      {*this, nullptr,   "Label6",           {420,  5880, 2310, 285},  "Set Resize Options"},
@@ -73,7 +75,7 @@ Form1::Form1(const platform::Services& platformServices)
       picProgress {*this, &Picture3, "picProgress",      {210,  510,  7875, 375}},
       picProgressSlide{*this, &picProgress, "picProgressSlide", {60, 60, 7335, 285}, false},
 
-      //           parent         name            caption
+      //                  parent         name            caption
       cmdFile     {*this, nullptr,       "cmdFile",      "File"},
       mnuExit     {*this, &cmdFile,      "mnuExit",      "Exit"},
       MnuUploadTop{*this, nullptr,       "MnuUploadTop", "Upload"},
@@ -84,6 +86,7 @@ Form1::Form1(const platform::Services& platformServices)
       mnuAbout    {*this, &mnuHelp,      "mnuAbout",     "About"},
 
       module1(*this, platformServices.files) {
+  // clang-format on
   icon = "app";
   applyLayoutDetails();
   wireEvents();
@@ -92,6 +95,7 @@ Form1::Form1(const platform::Services& platformServices)
 void Form1::applyLayoutDetails() {
   // Tab positions, row by row as laid out. Labels hold positions but never take the focus;
   // position 32 belongs to no control.
+  // clang-format off
   const std::pair<forms::Control*, int> tabOrder[] = {
       {&Label7, 29},       {&Picture1, 1},       {&Label6, 30},        {&Picture2, 20},
       {&Label8, 31},       {&Picture3, 25},      {&cmdExit, 0},
@@ -106,6 +110,7 @@ void Form1::applyLayoutDetails() {
       {&chkOverwrite, 23},
       {&cmdResize, 26},    {&picProgress, 27},   {&picProgressSlide, 28},
   };
+  // clang-format on
   for (const auto& [control, tab] : tabOrder) control->setTabIndex(tab);
 
   // Headings on the top edge of each area: centred, bordered, in the title-bar colours.

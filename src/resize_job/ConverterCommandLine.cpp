@@ -23,10 +23,11 @@ std::string methodSegment(const ResizeRequest& request, char decimalSeparator) {
       return " /m:r /r:0" + doubleToText(factor, decimalSeparator);
     }
     case ResizeMethod::SpecificHeight:
-      return std::string(" /m:h") + (request.MaintainAspect ? "r" : "") + " /h:" + request.HeightText;
+      return std::string(" /m:h") + (request.MaintainAspect ? "r" : "") +
+             " /h:" + request.HeightText;
     case ResizeMethod::SpecificWidth:
-      return std::string(" /m:w") + (request.MaintainAspect ? "r" : "") + " /w:" + request.WidthText +
-             " ";
+      return std::string(" /m:w") + (request.MaintainAspect ? "r" : "") +
+             " /w:" + request.WidthText + " ";
     case ResizeMethod::None:
       break;
   }
@@ -47,7 +48,8 @@ ConverterSegments PrepareConverterSegments(const ResizeRequest& request, char de
   return segments;
 }
 
-std::string BuildConverterCommandLine(const std::string& programFolder, const ResizeRequest& request,
+std::string BuildConverterCommandLine(const std::string& programFolder,
+                                      const ResizeRequest& request,
                                       const ConverterSegments& segments,
                                       const std::string& fileName,
                                       const platform::PathStyle& paths) {

@@ -24,7 +24,8 @@ ConverterSegments PrepareConverterSegments(const ResizeRequest& request, char de
 // followed by the three segments. Nothing is trimmed, added or escaped; only the two paths are
 // quoted. A double quote inside a quoted path cannot be carried by the command line: such a file
 // is a run-time failure rather than a command line whose quotes pair up wrongly.
-std::string BuildConverterCommandLine(const std::string& programFolder, const ResizeRequest& request,
+std::string BuildConverterCommandLine(const std::string& programFolder,
+                                      const ResizeRequest& request,
                                       const ConverterSegments& segments,
                                       const std::string& fileName,
                                       const platform::PathStyle& paths);

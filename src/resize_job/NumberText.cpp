@@ -86,8 +86,8 @@ double textToDouble(std::string_view text, char decimalSeparator) {
 std::string doubleToText(double value, char decimalSeparator) {
   if (value == 0.0) return "0";  // also for -0
   std::array<char, 64> buffer{};
-  const auto result =
-      std::to_chars(buffer.data(), buffer.data() + buffer.size(), value, std::chars_format::general, 15);
+  const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
+                                    std::chars_format::general, 15);
   std::string text(buffer.data(), result.ptr);
   // "0.25" -> ".25", "-0.5" -> "-.5"
   const std::size_t digitsStart = (!text.empty() && text[0] == '-') ? 1 : 0;

@@ -16,13 +16,13 @@ struct ResizeRequest {
   std::string DestFolder;              // caption of lblPicFolderDest
   std::vector<std::string> FileNames;  // the entries of List2, in list order
   ResizeMethod Method = ResizeMethod::None;
-  std::string RatioText;               // the first two characters of cmbRatio's text
-  std::string HeightText;              // txtHeight
-  std::string WidthText;               // txtWidth
-  bool MaintainAspect = false;         // chkMaintain ticked (grayed is not ticked)
-  bool Overwrite = false;              // chkOverwrite ticked
-  std::string Prefix;                  // txtPrefix
-  std::string Suffix;                  // txtSuffix
+  std::string RatioText;        // the first two characters of cmbRatio's text
+  std::string HeightText;       // txtHeight
+  std::string WidthText;        // txtWidth
+  bool MaintainAspect = false;  // chkMaintain ticked (grayed is not ticked)
+  bool Overwrite = false;       // chkOverwrite ticked
+  std::string Prefix;           // txtPrefix
+  std::string Suffix;           // txtSuffix
 };
 
 // The entry-error message box: its title, its style (information icon, OK button) and its texts.

@@ -22,6 +22,7 @@ struct Row {
 };
 
 // The window as laid out, row by row.
+// clang-format off
 const Row layout[] = {
     {"Label7", Kind::Label, "", {420, 150, 2310, 285}, 29, "Select Pictures To Resize"},
     {"Picture1", Kind::PictureBox, "", {270, 420, 8295, 5325}, 1, ""},
@@ -68,6 +69,7 @@ const Row layout[] = {
     {"picProgress", Kind::PictureBox, "Picture3", {210, 510, 7875, 375}, 27, ""},
     {"picProgressSlide", Kind::PictureBox, "picProgress", {60, 60, 7335, 285}, 28, ""},
 };
+// clang-format on
 
 std::string captionOf(const Control& c) {
   if (auto* l = dynamic_cast<const Label*>(&c)) return l->Caption();
@@ -133,7 +135,8 @@ TEST_F(Form1Fixture, WindowFontsColoursAndBordersAreAsLaidOut) {
   EXPECT_EQ(form.picProgressSlide.Font(), (TextFont{"Tahoma", 11.25, true}));
   EXPECT_FALSE(form.cmdExit.fontOverride().has_value());  // the window's default font
 
-  for (const PictureBox* panel : {&form.Picture1, &form.Picture2, &form.Picture3, &form.picProgress}) {
+  for (const PictureBox* panel :
+       {&form.Picture1, &form.Picture2, &form.Picture3, &form.picProgress}) {
     EXPECT_TRUE(panel->bordered()) << panel->name();
   }
   EXPECT_FALSE(form.picProgressSlide.bordered());
@@ -194,8 +197,8 @@ TEST_F(Form1Fixture, MenuBarHoldsItsThreeMenus) {
   EXPECT_EQ(form.mnuFAQ.Caption(), "Online FAQ");
   EXPECT_EQ(form.mnuSupport.Caption(), "Online Support");
   EXPECT_EQ(form.mnuAbout.Caption(), "About");
-  for (const MenuEntry* m : {&form.mnuExit, &form.MnuUpload, &form.mnuFAQ, &form.mnuSupport,
-                             &form.mnuAbout}) {
+  for (const MenuEntry* m :
+       {&form.mnuExit, &form.MnuUpload, &form.mnuFAQ, &form.mnuSupport, &form.mnuAbout}) {
     EXPECT_TRUE(m->Enabled && m->Visible && !m->Checked) << m->name();
   }
 }

@@ -1,3 +1,4 @@
+#include "cmdline/CommandLine.h"
 #include "forms/RuntimeError.h"
 #include "resize_job/ConverterCommandLine.h"
 
@@ -89,6 +90,20 @@ TEST(ConverterCommandLine, PosixPathsUseSlashAndTheBareConverterName) {
             " /m:r /r:0.75 /pre:t ");
 }
 
+TEST(ConverterCommandLine, SplitsIntoTheConvertersWordsAlsoWithBlanksAndTrailingBackslashes) {
+  ResizeRequest r = beachRequest();
+  r.SourceFolder = "C:\\My Photos\\"s;
+  r.DestFolder = "D:\\"s;
+  r.FileNames = {"a b.jpg"};
+  r.Method = ResizeMethod::SpecificWidth;
+  r.WidthText = "640"s;
+  r.Prefix = "t"s;
+  r.Suffix = "x"s;
+  EXPECT_EQ(cmdline::splitCommandLine(lineFor(r)),
+            (std::vector<std::string>{R"(C:\Tools\multiconv.exe)", R"(/s:C:\My Photos\\a b.jpg)",
+                                      R"(/d:D:\)", "/m:w", "/w:640", "/pre:t", "/suf:-x"}));
+}
+
 TEST(ConverterCommandLine, RatioThatIsNotANumberAndQuotesInPathsFail) {
   ResizeRequest r = beachRequest();
   r.Method = ResizeMethod::Ratio;
@@ -128,5 +143,9 @@ TEST(CheckResizeRequest, GivesTheFirstFailingCheck) {
 
   EXPECT_EQ(leftCharacters("25 %", 2), "25");
   EXPECT_EQ(leftCharacters("7", 2), "7");
-  EXPECT_EQ(leftCharacters("\xC3\xA9" "5 %", 2), "\xC3\xA9" "5");  // two characters, not bytes
+  EXPECT_EQ(leftCharacters("\xC3\xA9"
+                           "5 %",
+                           2),
+            "\xC3\xA9"
+            "5");  // two characters, not bytes
 }

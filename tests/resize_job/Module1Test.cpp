@@ -29,9 +29,10 @@ TEST_F(Form1Fixture, ListFolderFilesAppendsTheFolderFilesToList1) {
 
 TEST_F(Form1Fixture, PosixListingTakesFilesButNotFolders) {
   namespace fs = std::filesystem;
-  const fs::path dir = fs::temp_directory_path() /
-                       ("karvelo-list-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-                        "-" + std::to_string(reinterpret_cast<std::uintptr_t>(this)));
+  const fs::path dir =
+      fs::temp_directory_path() /
+      ("karvelo-list-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
+       std::to_string(reinterpret_cast<std::uintptr_t>(this)));
   fs::create_directories(dir / "old");
   for (const char* name : {"b.JPG", "a.png", "notes.txt"}) std::ofstream(dir / name) << "x";
   fs::create_directories(dir / "only-folders" / "sub");

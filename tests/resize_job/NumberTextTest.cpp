@@ -12,6 +12,7 @@ TEST(NumberText, ReadsWhatTheConversionAcceptsAndNothingElse) {
     char separator;
     double value;
   };
+  // clang-format off
   const Case accepted[] = {
       {"480", '.', 480},     {"  25 ", '.', 25},   {"\t7", '.', 7},      {"12.5", '.', 12.5},
       {"-5", '.', -5},       {"+5", '.', 5},       {".5", '.', 0.5},     {"5.", '.', 5},
@@ -29,6 +30,7 @@ TEST(NumberText, ReadsWhatTheConversionAcceptsAndNothingElse) {
       {"12,5", '.', 0},  {"12.5", ',', 0},  {"1 2", '.', 0},   {"--1", '.', 0},  {"1e999", '.', 0},
       {"0x10", '.', 0},  {"inf", '.', 0},   {"nan", '.', 0},   {"5 %", '.', 0},
   };
+  // clang-format on
   for (const Case& c : rejected) {
     SCOPED_TRACE(c.text);
     EXPECT_FALSE(isNumeric(c.text, c.separator));

@@ -101,12 +101,13 @@ TEST_F(ResizeFixture, RatioIsCutToTwoCharactersWhichTheDropDownKeeps) {
   form.cmbRatio.setListIndex(2);  // "50 %"
   form.txtSuffix.setText("small");
   form.cmdResize.click();
-  EXPECT_EQ(startedLines(), (Names{
-                                R"(/opt/karvelo/multiconv /s:"/photos/a.jpg" /d:"/small" /m:r /r:0.25)",
-                                R"(/opt/karvelo/multiconv /s:"/photos/a.jpg" /d:"/small" /m:r /r:0.25)",
-                                R"(/opt/karvelo/multiconv /s:"/photos/a.jpg" /d:"/small" /m:r /r:0.1)",
-                                R"(/opt/karvelo/multiconv /s:"/photos/a.jpg" /d:"/small" /m:r /r:0.5 /suf:-small)",
-                            }));
+  EXPECT_EQ(startedLines(),
+            (Names{
+                R"(/opt/karvelo/multiconv /s:"/photos/a.jpg" /d:"/small" /m:r /r:0.25)",
+                R"(/opt/karvelo/multiconv /s:"/photos/a.jpg" /d:"/small" /m:r /r:0.25)",
+                R"(/opt/karvelo/multiconv /s:"/photos/a.jpg" /d:"/small" /m:r /r:0.1)",
+                R"(/opt/karvelo/multiconv /s:"/photos/a.jpg" /d:"/small" /m:r /r:0.5 /suf:-small)",
+            }));
 
   // Letters: nothing started, no message, the pointer ends as the default; the cut text stays.
   const std::size_t before = fake.processes.starts.size();
@@ -126,7 +127,9 @@ TEST_F(ResizeFixture, StartsEveryChosenFileInListOrderAndDrawsTheShareStarted) {
   form.txtWidth.setText("640");
   form.chkMaintain.setValue(CheckBox::Grayed);  // grayed counts as not ticked
   std::vector<int> pointerAtStart;
-  fake.processes.onStart = [&](const std::string&) { pointerAtStart.push_back(form.MousePointer()); };
+  fake.processes.onStart = [&](const std::string&) {
+    pointerAtStart.push_back(form.MousePointer());
+  };
 
   form.cmdResize.click();
 
