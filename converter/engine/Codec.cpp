@@ -45,7 +45,7 @@ std::optional<PictureFormat> detectFormat(std::span<const std::uint8_t> head)
     if (startsWith(head, {'I', 'I', 42, 0}) || startsWith(head, {'M', 'M', 0, 42})) {
         return PictureFormat::Tiff;
     }
-    if (startsWith(head, {'B', 'M'}) && head.size() >= 18) {
+    if (startsWith(head, {'B', 'M'}) && head.size() >= 14) {
         return PictureFormat::Bmp;
     }
     return std::nullopt;
