@@ -32,6 +32,15 @@ struct NoApplication final : platform::Application {
   void show(forms::Form&) override {}
   void end() override {}
 };
+struct NoFolderDialog final : platform::FolderDialog {
+  platform::ItemHandle browse(platform::BrowseInfo&) override { return platform::noItem; }
+  bool pathFromItem(platform::ItemHandle, char (&)[platform::MaxPath]) override { return false; }
+  void freeItem(platform::ItemHandle) override {}
+  platform::MessageParam sendMessage(platform::WindowHandle, unsigned, std::uintptr_t,
+                                     platform::MessageParam) override {
+    return 0;
+  }
+};
 
 constexpr std::array<const char*, 7> StepNames = {
     "fill List1", "select all", "move =>", "select all 2", "move <=", "select all", "deselect all"};
@@ -49,7 +58,9 @@ std::array<double, StepNames.size()> measure(int n) {
     NoFiles files;
     NoMessages messages;
     NoApplication application;
-    main_window::Form1 form(platform::Services{processes, files, messages, application});
+    NoFolderDialog folderDialog;
+    main_window::Form1 form(
+        platform::Services{processes, files, messages, application, folderDialog});
     form.load();
     const std::array<std::function<void()>, StepNames.size()> steps = {
         [&] {

@@ -1,5 +1,6 @@
 #include "main_window/Form1.h"
 
+#include "folder_browser/modFolderBrowse.h"
 #include "forms/RuntimeError.h"
 #include "platform/PathStyle.h"
 #include "resize_job/ConverterCommandLine.h"
@@ -9,6 +10,7 @@
 
 namespace karvelo::main_window {
 
+using forms::CheckBox;
 using resize_job::ResizeMethod;
 
 void Form1::wireEvents() {
@@ -21,6 +23,10 @@ void Form1::wireEvents() {
   SelectAll2.Click = [this] { SelectAll2_Click(); };
   DeselectAll2.Click = [this] { DeselectAll2_Click(); };
   cmdRefresh.Click = [this] { cmdRefresh_Click(); };
+  Command1.Click = [this] { Command1_Click(); };
+  Command2.Click = [this] { Command2_Click(); };
+  chkSource.Click = [this] { chkSource_Click(); };
+  chkOverwrite.Click = [this] { chkOverwrite_Click(); };
   cmdResize.Click = [this] { cmdResize_Click(); };
 }
 
@@ -80,6 +86,59 @@ void Form1::cmdRefresh_Click() {
     return;
   }
   if (chkSource.isChecked()) lblPicFolderDest.setCaption(lblPicFolder.Caption());
+}
+
+namespace {
+
+constexpr const char* FolderDialogTitle = "Select Folder";
+// The destination dialog: the resizable dialog with "Make New Folder", and an edit field.
+constexpr std::int32_t DestinationDialogFlags =
+    static_cast<std::int32_t>(platform::bif::NewDialogStyle | platform::bif::EditBox);
+
+}  // namespace
+
+void Form1::Command1_Click() {
+  // Any failure ends the handler silently, leaving everything as far as it got.
+  try {
+    // The dialog opens on the current source folder.
+    modFolderBrowse::StartFolder = lblPicFolder.Caption();
+    lblPicFolder.setCaption(
+        modFolderBrowse::BrowseForFolder(services.folderDialog, hWnd, FolderDialogTitle, 0));
+    modFolderBrowse::StartFolder.clear();
+    List1.Clear();
+    // A cancelled dialog left the caption empty: the listing fails and the handler ends here.
+    module1.ListFolderFiles(lblPicFolder.Caption());
+    if (chkSource.isChecked()) lblPicFolderDest.setCaption(lblPicFolder.Caption());
+    cmdRefresh.setEnabled(true);
+  } catch (const RuntimeError&) {
+    // Also when the dialog itself failed: the start folder is set only while a dialog is open.
+    modFolderBrowse::StartFolder.clear();
+  }
+}
+
+void Form1::Command2_Click() {
+  try {
+    // The destination dialog opens on the source folder, not on the current destination.
+    modFolderBrowse::StartFolder = lblPicFolder.Caption();
+    lblPicFolderDest.setCaption(modFolderBrowse::BrowseForFolder(
+        services.folderDialog, hWnd, FolderDialogTitle, DestinationDialogFlags));
+    modFolderBrowse::StartFolder.clear();
+  } catch (const RuntimeError&) {
+    modFolderBrowse::StartFolder.clear();
+  }
+}
+
+void Form1::chkSource_Click() {
+  // Only a ticked box follows the source; clear and grayed both empty the destination.
+  lblPicFolderDest.setCaption(chkSource.Value() == CheckBox::Checked ? lblPicFolder.Caption()
+                                                                     : std::string());
+}
+
+void Form1::chkOverwrite_Click() {
+  // The prefix text is kept for when the box is cleared again.
+  const bool usePrefix = chkOverwrite.Value() != CheckBox::Checked;
+  lblPrefix.setEnabled(usePrefix);
+  txtPrefix.setEnabled(usePrefix);
 }
 
 resize_job::ResizeRequest Form1::readResizeRequest() const {

@@ -111,6 +111,10 @@ class Form1 : public forms::Form {
   void SelectAll2_Click();
   void DeselectAll2_Click();
   void cmdRefresh_Click();
+  void Command1_Click();
+  void Command2_Click();
+  void chkSource_Click();
+  void chkOverwrite_Click();
   void cmdResize_Click();
 
   // The choices that Resize reads, as the controls hold them now.

@@ -2,6 +2,7 @@
 
 #include "fakes/FakeApplication.h"
 #include "fakes/FakeFileSystem.h"
+#include "fakes/FakeFolderDialog.h"
 #include "fakes/FakeMessageBoxes.h"
 #include "fakes/FakeProcesses.h"
 #include "platform/Services.h"
@@ -14,8 +15,9 @@ struct FakeServices {
   FakeFileSystem files;
   FakeMessageBoxes messages;
   FakeApplication application;
+  FakeFolderDialog folderDialog;
 
-  platform::Services services() { return {processes, files, messages, application}; }
+  platform::Services services() { return {processes, files, messages, application, folderDialog}; }
 };
 
 }  // namespace karvelo::fakes
