@@ -27,7 +27,7 @@ using views::qt::FolderBrowseDialog;
 using views::qt::QtFolderDialog;
 
 // Runs `step` on the open dialog from inside its modal loop, once its callback has heard that it
-// opened. The step must end the dialog.
+// opened. The step must end the dialog; one that does not fails, and the dialog is cancelled.
 void whenOpen(std::function<void(FolderBrowseDialog&)> step) {
   auto* timer = new QTimer;
   timer->setInterval(0);
@@ -37,6 +37,10 @@ void whenOpen(std::function<void(FolderBrowseDialog&)> step) {
     timer->stop();
     timer->deleteLater();
     step(*dialog);
+    if (dialog->isVisible()) {
+      ADD_FAILURE() << "the dialog was left open";
+      dialog->reject();
+    }
   });
   timer->start();
 }
@@ -189,9 +193,23 @@ TEST_F(FolderDialogQtTest, EditFieldAndNewFolderButtonAppearOnlyWithTheirFlags) 
     EXPECT_TRUE(dialog.selectFolder(at("alpha")));
     newFolder->click();
     EXPECT_EQ(dialog.selectedFolder(), at("alpha/New Folder (2)"));
-    button(dialog, QDialogButtonBox::Ok)->click();
+    // The new folder's name is open for editing: Enter names it and leaves the dialog open.
+    QWidget* editor = dialog.focusWidget();
+    if (editor == nullptr || dynamic_cast<QLineEdit*>(editor) == nullptr) {
+      ADD_FAILURE() << "no name editor";
+      dialog.reject();
+      return;
+    }
+    QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(editor, "small");
+    QTest::keyClick(editor, Qt::Key_Return);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_EQ(dialog.selectedFolder(), at("alpha/small"));
+    EXPECT_EQ(edit->text(), at("alpha/small"));
+    QTest::keyClick(&dialog, Qt::Key_Return);
   });
-  EXPECT_EQ(browse(0x50), bytes(at("alpha/New Folder (2)")));
+  EXPECT_EQ(browse(0x50), bytes(at("alpha/small")));
   EXPECT_TRUE(QDir(at("alpha/New Folder")).exists());
 }
 

@@ -7,7 +7,6 @@
 #include <QFileInfo>
 #include <QFileSystemModel>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -190,6 +189,10 @@ QString FolderBrowseDialog::resolveTyped(const QString& typed) const {
 }
 
 void FolderBrowseDialog::pressOk() {
+  // Enter while a new folder is being named in the tree ends the naming, not the dialog; the new
+  // name is written just after.
+  if (auto* naming = qobject_cast<QLineEdit*>(focusWidget()); naming && tree_->isAncestorOf(naming))
+    return;
   QString folder = selectedFolder();
   if ((flags_ & bif::EditBox) != 0 && !edit_->text().isEmpty()) {
     const QString typed = resolveTyped(edit_->text());
