@@ -154,10 +154,12 @@ TEST_F(BinderTest, ListSelectionStaysInStepBothWaysAndMovesGoThroughTheHandler) 
   EXPECT_TRUE(form.lstLeft.Selected(1));
   EXPECT_TRUE(form.lstLeft.Selected(3));
 
-  // The model's own selection changes reach the view.
+  // The model's own selection changes reach the view together, once the event loop runs.
   form.lstLeft.setSelected(0, true);
+  QCoreApplication::processEvents();
   EXPECT_TRUE(left->selectionModel()->isRowSelected(0, {}));
   form.lstLeft.sendMessage(forms::ListBox::LB_SELITEMRANGE, 0, 0x00010000);  // rows 0..1 off
+  QCoreApplication::processEvents();
   EXPECT_FALSE(left->selectionModel()->isRowSelected(0, {}));
   EXPECT_FALSE(left->selectionModel()->isRowSelected(1, {}));
   EXPECT_TRUE(left->selectionModel()->isRowSelected(3, {}));
@@ -177,6 +179,7 @@ TEST_F(BinderTest, ListSelectionStaysInStepBothWaysAndMovesGoThroughTheHandler) 
 TEST_F(BinderTest, ABurstOfChangesInOneHandlerEndsInTheRightRowsAndSelection) {
   for (int i = 0; i < 3000; ++i) form.lstLeft.AddItem(QString("p%1.jpg").arg(10000 + i).toStdString());
   for (int i = 0; i < 3000; i += 2) form.lstLeft.setSelected(i, true);
+  QCoreApplication::processEvents();
   auto* left = widget<QListView>(form.lstLeft);
   auto* right = widget<QListView>(form.lstRight);
   EXPECT_EQ(left->selectionModel()->selectedRows().size(), 1500);

@@ -3,6 +3,8 @@
 #include <QAbstractItemView>
 #include <QScrollBar>
 
+#include <limits>
+
 namespace karvelo::views::qt {
 
 namespace {
@@ -73,27 +75,50 @@ void ListBoxModel::release() {
   if (resetPending_) {
     resetPending_ = false;
     endResetModel();
-    selectionPending_ = true;
+    selectionChangedInModel(0, rowCount() - 1);
     if (view_) view_->verticalScrollBar()->setValue(scrollBeforeReset_);
   }
-  if (selectionPending_) {
-    selectionPending_ = false;
-    showSelection(0, rowCount() - 1);
+  showPendingSelection();
+}
+
+void ListBoxModel::selectionChangedInModel(int first, int last) {
+  if (!selectionPending_) {
+    pendingFirst_ = first;
+    pendingLast_ = last;
+  } else {
+    pendingFirst_ = std::min(pendingFirst_, first);
+    pendingLast_ = std::max(pendingLast_, last);
   }
+  selectionPending_ = true;
+  if (held_ || selectionQueued_) return;
+  selectionQueued_ = true;
+  QMetaObject::invokeMethod(
+      this,
+      [this] {
+        selectionQueued_ = false;
+        if (!held_) showPendingSelection();
+      },
+      Qt::QueuedConnection);
+}
+
+void ListBoxModel::showPendingSelection() {
+  if (!selectionPending_) return;
+  selectionPending_ = false;
+  showSelection(pendingFirst_, pendingLast_);
 }
 
 void ListBoxModel::onListChanged(const forms::ListChange& change) {
   using forms::ListChange;
   if (change.kind == ListChange::Selection) {
-    if (syncing_) return;
-    if (held_) {
-      selectionPending_ = true;
-    } else {
-      showSelection(change.first, change.last);
-    }
+    if (!syncing_) selectionChangedInModel(change.first, change.last);
     return;
   }
   if (resetPending_) return;  // one reset covers every change until the handler returns
+  // Rows shift under a pending selection update: show the whole list's selection then.
+  if (selectionPending_) {
+    pendingFirst_ = 0;
+    pendingLast_ = std::numeric_limits<int>::max();
+  }
   if (change.about && held_ && ++heldChanges_ > IncrementalChanges) {
     resetPending_ = true;
     if (view_) scrollBeforeReset_ = view_->verticalScrollBar()->value();
@@ -166,6 +191,11 @@ void ListBoxModel::showSelection(int first, int last) {
   }
   FlagScope syncing(syncing_);
   QItemSelectionModel* model = view_->selectionModel();
+  if (first == 0 && last == box_->ListCount() - 1) {
+    // The whole list: replace the selection rather than merge into it.
+    model->select(select, QItemSelectionModel::ClearAndSelect);
+    return;
+  }
   if (!deselect.isEmpty()) model->select(deselect, QItemSelectionModel::Deselect);
   if (!select.isEmpty()) model->select(select, QItemSelectionModel::Select);
 }

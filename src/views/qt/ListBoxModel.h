@@ -15,7 +15,8 @@ namespace karvelo::views::qt {
 // While a handler runs (hold .. release), a burst of structural changes is coalesced: the first
 // few reach the view one by one, and beyond that the model announces one reset that ends when the
 // handler returns, so moving thousands of entries costs the view one relayout instead of
-// thousands.
+// thousands. Selection changes made by the program reach the view together: when the handler
+// returns, or, outside handlers, once the event loop runs again.
 class ListBoxModel final : public QAbstractListModel {
  public:
   ListBoxModel(forms::ListBox& box, QObject* parent);
@@ -38,6 +39,8 @@ class ListBoxModel final : public QAbstractListModel {
   void onViewSelectionChanged(const QItemSelection& selected, const QItemSelection& deselected);
   void applyToModel(const QItemSelection& ranges, bool selected);
   void showSelection(int first, int last);
+  void selectionChangedInModel(int first, int last);
+  void showPendingSelection();
 
   forms::ListBox* box_;
   int connection_ = 0;
@@ -46,6 +49,9 @@ class ListBoxModel final : public QAbstractListModel {
   int heldChanges_ = 0;
   bool resetPending_ = false;
   bool selectionPending_ = false;
+  bool selectionQueued_ = false;
+  int pendingFirst_ = 0;
+  int pendingLast_ = -1;
   int scrollBeforeReset_ = 0;
   bool syncing_ = false;
 };
