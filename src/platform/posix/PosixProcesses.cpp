@@ -130,9 +130,13 @@ void PosixProcesses::start(const std::string& commandLine, int) {
       ::_exit(1);
     }
     if (grandchild > 0) ::_exit(0);
+    // The program starts with the signal state of a fresh process, not the view's.
     sigset_t none;
     ::sigemptyset(&none);
     ::sigprocmask(SIG_SETMASK, &none, nullptr);
+    struct sigaction defaults {};
+    defaults.sa_handler = SIG_DFL;
+    ::sigaction(SIGPIPE, &defaults, nullptr);
     if (devNull >= 0) ::dup2(devNull, STDIN_FILENO);
     ::execv(argv[0], argv.data());
     const int error = errno;
