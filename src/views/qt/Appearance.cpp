@@ -55,6 +55,15 @@ QColor systemColor(std::uint8_t index) {
   }
 }
 
+// The faces that draw bold text for laid-out faces whose bold is missing or too light at small
+// sizes here: Wine's MS Sans Serif has one weight only, and Wine's Tahoma Bold has strokes as thin
+// as the regular's. The stand-ins are of about the same width.
+QString boldFaceFor(const QString& family) {
+  if (family == QLatin1String("Tahoma")) return QStringLiteral("DejaVu Sans Condensed");
+  if (family == QLatin1String("MS Sans Serif")) return QStringLiteral("Liberation Sans");
+  return family;
+}
+
 }  // namespace
 
 QColor toQColor(forms::Color color) {
@@ -64,7 +73,9 @@ QColor toQColor(forms::Color color) {
 }
 
 QFont toQFont(const forms::TextFont& font) {
-  QFont result(QString::fromStdString(font.face));
+  QString family = QString::fromStdString(font.face);
+  if (font.bold) family = boldFaceFor(family);
+  QFont result(family);
   result.setPixelSize(std::max(1, static_cast<int>(std::lround(font.size * PixelsPerPoint))));
   result.setBold(font.bold);
   result.setItalic(font.italic);

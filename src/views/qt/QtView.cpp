@@ -34,6 +34,7 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QThread>
+#include <qdrawutil.h>
 
 #include <algorithm>
 #include <vector>
@@ -91,6 +92,26 @@ class WholeAreaButton final : public Button {
 
  protected:
   bool hitButton(const QPoint& pos) const override { return this->rect().contains(pos); }
+};
+
+// A label; its single-line border is drawn as the window system's sunken edge, two pixels wide.
+class LabelWidget final : public QLabel {
+ public:
+  LabelWidget(bool bordered, QWidget* parent) : QLabel(parent), bordered_(bordered) {
+    if (bordered_) setContentsMargins(EdgePixels, EdgePixels, EdgePixels, EdgePixels);
+  }
+
+ protected:
+  void paintEvent(QPaintEvent* event) override {
+    QLabel::paintEvent(event);
+    if (!bordered_) return;
+    QPainter painter(this);
+    qDrawWinPanel(&painter, rect(), palette(), true);
+  }
+
+ private:
+  static constexpr int EdgePixels = 2;
+  bool bordered_;
 };
 
 // A line, drawn in a transparent widget that covers its bounds.
@@ -394,14 +415,13 @@ void QtView::build(forms::Form& form) {
     switch (control.kind()) {
       case forms::ControlKind::Label: {
         auto& label = static_cast<forms::Label&>(control);
-        auto* w = new QLabel(parent);
+        auto* w = new LabelWidget(label.border, parent);
         w->setTextFormat(Qt::PlainText);
         w->setText(qs(forms::parseAccessKey(label.Caption()).shown));
         w->setAlignment(labelAlignment(label.alignment));
         w->setWordWrap(true);
         w->setMargin(0);
         w->setIndent(0);
-        if (label.border) w->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         w->setAutoFillBackground(!label.transparent);
         applyColors(*w, label);
         watch([w, &label](forms::Property p) {
