@@ -26,8 +26,9 @@ void Form1::wireEvents() {
 
 void Form1::Form_Load() {
   // The list only: the text field keeps "25 %" with no entry selected.
-  for (const char* ratio : {"25 %", "40 %", "50 %", "60 %", "75 %", "85 %"})
+  for (const char* ratio : {"25 %", "40 %", "50 %", "60 %", "75 %", "85 %"}) {
     cmbRatio.AddItem(ratio);
+  }
   resize_job::Module1::InitProgressBar(*this);
 }
 
@@ -43,9 +44,8 @@ void Form1::mnuExit_Click() { services.application.end(); }
 
 void Form1::MoveListBoxItems(forms::ListBox& lstListToAddTo, forms::ListBox& lstListToRemoveFrom) {
   // From the last entry down, so that removing an entry leaves the indexes still to be visited
-  // in place.
-  // A move never fails: once the target holds as many entries as a list can, the move stops and
-  // the entries not yet moved stay where they are, still selected.
+  // in place. A move never fails: once the target holds as many entries as a list can, the move
+  // stops and the entries not yet moved stay where they are, still selected.
   const auto count = static_cast<std::int16_t>(lstListToRemoveFrom.ListCount());
   for (std::int16_t i = static_cast<std::int16_t>(count - 1); i >= 0; --i) {
     if (!lstListToRemoveFrom.Selected(i)) continue;
