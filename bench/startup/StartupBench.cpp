@@ -5,11 +5,9 @@
 //   bench_startup            runs everything and prints the figures
 // Without a display it uses Qt's offscreen platform.
 
-#include "main_window/Form1.h"
-#include "platform/FileSystem.h"
-#include "platform/Services.h"
-#include "platform/posix/PosixProcesses.h"
-#include "views/qt/QtView.h"
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <QApplication>
 #include <QLabel>
@@ -17,11 +15,6 @@
 #include <QListWidget>
 #include <QMainWindow>
 #include <QTimer>
-
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -29,6 +22,12 @@
 #include <cstring>
 #include <string>
 #include <vector>
+
+#include "main_window/Form1.h"
+#include "platform/FileSystem.h"
+#include "platform/Services.h"
+#include "platform/posix/PosixProcesses.h"
+#include "views/qt/QtView.h"
 
 extern char** environ;
 
@@ -45,7 +44,8 @@ double msSince(Clock::time_point start) {
 }
 
 std::int64_t nowNs() {
-  return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch()).count();
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch())
+      .count();
 }
 
 double median(std::vector<double> values) {
@@ -132,12 +132,14 @@ double startupMs(const char* self, const char* kind) {
     const char* args[] = {self, "--child", kind, nullptr};
     pid_t pid = 0;
     const std::int64_t start = nowNs();
-    if (posix_spawn(&pid, self, &actions, nullptr, const_cast<char**>(args), environ) != 0) return -1;
+    if (posix_spawn(&pid, self, &actions, nullptr, const_cast<char**>(args), environ) != 0)
+      return -1;
     posix_spawn_file_actions_destroy(&actions);
     ::close(out[1]);
     std::string text;
     char buffer[64];
-    for (ssize_t n; (n = ::read(out[0], buffer, sizeof buffer)) > 0;) text.append(buffer, static_cast<std::size_t>(n));
+    for (ssize_t n; (n = ::read(out[0], buffer, sizeof buffer)) > 0;)
+      text.append(buffer, static_cast<std::size_t>(n));
     ::close(out[0]);
     int status = 0;
     ::waitpid(pid, &status, 0);
@@ -148,10 +150,10 @@ double startupMs(const char* self, const char* kind) {
 }
 
 struct ListFigures {
-  double view = 0;       // Refresh on the shown window until the list is painted
-  double modelOnly = 0;  // the same Refresh on a window that no view shows
-  double listWidget = 0; // a QListWidget filled with the same names and painted
-  double moveAll = 0;    // Select All, then "=>", until both lists are painted
+  double view = 0;        // Refresh on the shown window until the list is painted
+  double modelOnly = 0;   // the same Refresh on a window that no view shows
+  double listWidget = 0;  // a QListWidget filled with the same names and painted
+  double moveAll = 0;     // Select All, then "=>", until both lists are painted
 };
 
 ListFigures listTimes(const std::vector<std::string>& names) {
@@ -225,14 +227,16 @@ int main(int argc, char** argv) {
   const double bare = startupMs(argv[0], "bare");
   std::printf("platform: %s, median of %d runs\n",
               std::getenv("QT_QPA_PLATFORM") ? std::getenv("QT_QPA_PLATFORM") : "display", Runs);
-  std::printf("start to first painted window: karvelo %.1f ms, bare Qt window %.1f ms (ratio %.2f)\n",
-              karvelo, bare, karvelo / bare);
+  std::printf(
+      "start to first painted window: karvelo %.1f ms, bare Qt window %.1f ms (ratio %.2f)\n",
+      karvelo, bare, karvelo / bare);
 
   QApplication app(argc, argv);
   const ListFigures lists = listTimes(pictureNames());
-  std::printf("show %d entries (Refresh to painted List1): %.1f ms; model alone %.1f ms; "
-              "QListWidget %.1f ms (ratio to QListWidget %.2f)\n",
-              Entries, lists.view, lists.modelOnly, lists.listWidget, lists.view / lists.listWidget);
+  std::printf(
+      "show %d entries (Refresh to painted List1): %.1f ms; model alone %.1f ms; "
+      "QListWidget %.1f ms (ratio to QListWidget %.2f)\n",
+      Entries, lists.view, lists.modelOnly, lists.listWidget, lists.view / lists.listWidget);
   std::printf("move all %d entries (Select All, =>, both lists painted): %.1f ms\n", Entries,
               lists.moveAll);
   return 0;

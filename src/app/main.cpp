@@ -1,15 +1,14 @@
 // Karvelo on a Linux desktop: the Qt view, the POSIX services and the main window.
 
+#include <QApplication>
+#include <cstdio>
+#include <cstdlib>
+
 #include "main_window/Form1.h"
 #include "platform/Services.h"
 #include "platform/posix/PosixFileSystem.h"
 #include "platform/posix/PosixProcesses.h"
 #include "views/qt/QtView.h"
-
-#include <QApplication>
-
-#include <cstdio>
-#include <cstdlib>
 
 namespace {
 
@@ -24,8 +23,9 @@ int main(int argc, char** argv) {
   using namespace karvelo;
   // Without a display Qt would abort with a long message; say it in one line instead.
   if (!isSet("DISPLAY") && !isSet("WAYLAND_DISPLAY") && !isSet("QT_QPA_PLATFORM")) {
-    std::fputs("karvelo: no display to open the window on (DISPLAY and WAYLAND_DISPLAY are unset)\n",
-               stderr);
+    std::fputs(
+        "karvelo: no display to open the window on (DISPLAY and WAYLAND_DISPLAY are unset)\n",
+        stderr);
     return 2;
   }
   QApplication app(argc, argv);

@@ -1,9 +1,6 @@
 #pragma once
 
-#include "platform/posix/PosixProcesses.h"
-
 #include <gtest/gtest.h>
-
 #include <stdlib.h>
 
 #include <chrono>
@@ -13,6 +10,8 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "platform/posix/PosixProcesses.h"
 
 namespace karvelo::platform {
 

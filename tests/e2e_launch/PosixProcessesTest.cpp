@@ -1,9 +1,9 @@
-#include "LaunchTest.h"
-#include "forms/RuntimeError.h"
-
 #include <sys/wait.h>
 
 #include <cerrno>
+
+#include "LaunchTest.h"
+#include "forms/RuntimeError.h"
 
 namespace karvelo::platform {
 namespace {
@@ -13,9 +13,11 @@ TEST_F(LaunchTest, StartsTheConverterOncePerCommandLineDetachedAndInOrder) {
   const std::vector<std::string> files = {"a b.jpg", "beach.jpg", "x'y.png"};
   std::vector<Args> expected;
   for (const std::string& file : files) {
-    processes.start(program + " /s:\"/pics/in here/" + file + "\" /d:\"/pics/out/\" /m:r /r:0.25 /pre:t",
-                    windowStyle::MinimizedNoFocus);
-    expected.push_back({program, "/s:/pics/in here/" + file, "/d:/pics/out/", "/m:r", "/r:0.25", "/pre:t"});
+    processes.start(
+        program + " /s:\"/pics/in here/" + file + "\" /d:\"/pics/out/\" /m:r /r:0.25 /pre:t",
+        windowStyle::MinimizedNoFocus);
+    expected.push_back(
+        {program, "/s:/pics/in here/" + file, "/d:/pics/out/", "/m:r", "/r:0.25", "/pre:t"});
   }
   EXPECT_EQ(records(files.size()), expected);
   // The converters ran as grandchildren: nothing is left for this process to reap.
@@ -32,7 +34,8 @@ TEST_F(LaunchTest, FindsTheProgramByTheRuleForUnquotedPaths) {
   writeScript(folder / "prog", "#!/bin/sh\n");
   EXPECT_EQ(PosixProcesses::resolve(base + "/prog two /o"), (Args{base + "/prog", "two", "/o"}));
   // A quoted program path is taken whole.
-  EXPECT_EQ(PosixProcesses::resolve("\"" + base + "/prog two\" /o"), (Args{base + "/prog two", "/o"}));
+  EXPECT_EQ(PosixProcesses::resolve("\"" + base + "/prog two\" /o"),
+            (Args{base + "/prog two", "/o"}));
   // A folder never counts as the program.
   fs::create_directory(folder / "sub");
   writeScript(folder / "sub dir", "#!/bin/sh\n");

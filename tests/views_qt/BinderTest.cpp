@@ -1,5 +1,4 @@
-#include "DemoForm.h"
-#include "views/qt/QtView.h"
+#include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QCheckBox>
@@ -15,9 +14,10 @@
 #include <QRadioButton>
 #include <QTest>
 #include <QTimer>
-#include <gtest/gtest.h>
-
 #include <string>
+
+#include "DemoForm.h"
+#include "views/qt/QtView.h"
 
 namespace karvelo::views::qt {
 namespace {
@@ -177,7 +177,8 @@ TEST_F(BinderTest, ListSelectionStaysInStepBothWaysAndMovesGoThroughTheHandler) 
 }
 
 TEST_F(BinderTest, ABurstOfChangesInOneHandlerEndsInTheRightRowsAndSelection) {
-  for (int i = 0; i < 3000; ++i) form.lstLeft.AddItem(QString("p%1.jpg").arg(10000 + i).toStdString());
+  for (int i = 0; i < 3000; ++i)
+    form.lstLeft.AddItem(QString("p%1.jpg").arg(10000 + i).toStdString());
   for (int i = 0; i < 3000; i += 2) form.lstLeft.setSelected(i, true);
   QCoreApplication::processEvents();
   auto* left = widget<QListView>(form.lstLeft);

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <functional>
+#include <vector>
+
 #include "forms/CheckBox.h"
 #include "forms/ComboBox.h"
 #include "forms/CommandButton.h"
@@ -11,9 +14,6 @@
 #include "forms/OptionButton.h"
 #include "forms/PictureBox.h"
 #include "forms/TextBox.h"
-
-#include <functional>
-#include <vector>
 
 namespace karvelo::views::qt::testing {
 
@@ -38,7 +38,9 @@ class DemoForm : public forms::Form {
     heading.setTabIndex(5);
     cmdMove.Click = [this] { moveSelected(); };
     cmdExit.Click = [this] { Unload(); };
-    mnuExit.Click = [this] { if (onEnd) onEnd(); };
+    mnuExit.Click = [this] {
+      if (onEnd) onEnd();
+    };
     heading.Click = [this] { ++headingClicks; };
   }
 
@@ -56,8 +58,8 @@ class DemoForm : public forms::Form {
   forms::CommandButton cmdMove{*this, &panel, "cmdMove", {2200, 300, 525, 345}, "=>"};
   forms::ListBox lstRight{*this, &panel, "lstRight", {2900, 60, 2000, 1500}};
   forms::TextBox txtHeight{*this, &panel, "txtHeight", {60, 1700, 1095, 285}};
-  forms::CheckBox chkKeep{*this, &panel, "chkKeep", {1300, 1700, 1800, 255}, "Keep &Aspect",
-                          forms::CheckBox::Checked};
+  forms::CheckBox chkKeep{
+      *this, &panel, "chkKeep", {1300, 1700, 1800, 255}, "Keep &Aspect", forms::CheckBox::Checked};
   forms::CheckBox chkGray{*this, &panel, "chkGray", {3200, 1700, 1800, 255}, "Gray"};
   forms::OptionButton optA{*this, &panel, "optA", {60, 2100, 1200, 255}, "A"};
   forms::OptionButton optB{*this, &panel, "optB", {1300, 2100, 1200, 255}, "B"};

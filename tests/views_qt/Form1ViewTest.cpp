@@ -1,11 +1,7 @@
 // The main window as the user sees it: real widgets on Qt's offscreen platform, fake converter
 // and folders.
 
-#include "fakes/FakeFileSystem.h"
-#include "fakes/FakeProcesses.h"
-#include "main_window/Form1.h"
-#include "resize_job/Module1.h"
-#include "views/qt/QtView.h"
+#include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QCheckBox>
@@ -18,10 +14,14 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
-#include <gtest/gtest.h>
-
 #include <string>
 #include <vector>
+
+#include "fakes/FakeFileSystem.h"
+#include "fakes/FakeProcesses.h"
+#include "main_window/Form1.h"
+#include "resize_job/Module1.h"
+#include "views/qt/QtView.h"
 
 namespace karvelo::views::qt {
 namespace {
@@ -49,7 +49,8 @@ class Form1ViewTest : public ::testing::Test {
   }
   static QStringList rows(const QListView& list) {
     QStringList texts;
-    for (int r = 0; r < list.model()->rowCount(); ++r) texts << list.model()->index(r, 0).data().toString();
+    for (int r = 0; r < list.model()->rowCount(); ++r)
+      texts << list.model()->index(r, 0).data().toString();
     return texts;
   }
 
@@ -148,13 +149,16 @@ TEST_F(Form1ViewTest, ResizeStartsTheConverterOncePerChosenFileInListOrder) {
   ASSERT_EQ(processes.starts.size(), 3u);
   const std::vector<std::string> order = {"a b.jpg", "b.jpg", "c.jpg"};
   for (std::size_t i = 0; i < order.size(); ++i) {
-    EXPECT_EQ(processes.starts[i].commandLine.rfind("/opt/karvelo/multiconv /s:\"/pics/" + order[i] + "\"", 0), 0u)
+    EXPECT_EQ(processes.starts[i].commandLine.rfind(
+                  "/opt/karvelo/multiconv /s:\"/pics/" + order[i] + "\"", 0),
+              0u)
         << processes.starts[i].commandLine;
   }
   EXPECT_EQ(pointers, std::vector<int>(3, forms::pointer::Hourglass));
   EXPECT_EQ(QApplication::overrideCursor(), nullptr) << "the hourglass is gone afterwards";
   EXPECT_EQ(widget<QListView>(form.List2)->selectionModel()->selectedRows().size(), 3);
-  EXPECT_EQ(view.widgetOf(form.picProgressSlide)->width(), view.widgetOf(form.picProgress)->width() - 4);
+  EXPECT_EQ(view.widgetOf(form.picProgressSlide)->width(),
+            view.widgetOf(form.picProgress)->width() - 4);
 }
 
 TEST_F(Form1ViewTest, TheExitButtonEndsTheProgram) {

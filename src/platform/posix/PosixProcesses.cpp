@@ -1,16 +1,17 @@
 #include "platform/posix/PosixProcesses.h"
 
-#include "cmdline/CommandLine.h"
-#include "forms/RuntimeError.h"
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <csignal>
 #include <cstring>
-#include <fcntl.h>
 #include <filesystem>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
+
+#include "cmdline/CommandLine.h"
+#include "forms/RuntimeError.h"
 
 namespace karvelo::platform {
 
@@ -161,7 +162,8 @@ void PosixProcesses::start(const std::string& commandLine, int) {
 std::string PosixProcesses::programFolder() const {
   std::error_code error;
   const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
-  if (error) throw RuntimeError(RuntimeError::PathNotFound, "the program's folder: " + error.message());
+  if (error)
+    throw RuntimeError(RuntimeError::PathNotFound, "the program's folder: " + error.message());
   return self.parent_path().string();
 }
 

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "platform/Processes.h"
-
 #include <string>
 #include <vector>
+
+#include "platform/Processes.h"
 
 namespace karvelo::platform {
 

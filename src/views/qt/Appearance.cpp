@@ -1,10 +1,10 @@
 #include "views/qt/Appearance.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QFile>
 #include <QFontDatabase>
 #include <QPalette>
-
 #include <cmath>
 
 namespace karvelo::views::qt {
@@ -23,7 +23,7 @@ QColor systemColor(std::uint8_t index) {
     case 9:   // active title text
     case 14:  // text of selected items
       return palette.color(QPalette::Active, QPalette::HighlightedText);
-    case 3:   // inactive title bar
+    case 3:  // inactive title bar
       return palette.color(QPalette::Active, QPalette::Mid);
     case 5:  // window background
       return palette.color(QPalette::Active, QPalette::Base);
@@ -81,6 +81,21 @@ QFont toQFont(const forms::TextFont& font) {
   result.setItalic(font.italic);
   result.setStyleHint(QFont::SansSerif);
   return result;
+}
+
+QString resourceFile(const QString& kind, const std::string& name) {
+  if (name.empty()) return {};
+  const QString base = QString::fromStdString(name);
+  const QStringList folders = {
+      QStringLiteral(":/") + kind + QLatin1Char('/'),
+      QCoreApplication::applicationDirPath() + QStringLiteral("/resources/")};
+  for (const QString& folder : folders) {
+    for (const char* extension : {"", ".png", ".ico", ".bmp", ".cur"}) {
+      const QString path = folder + base + QLatin1String(extension);
+      if (QFile::exists(path)) return path;
+    }
+  }
+  return {};
 }
 
 void installFonts() {

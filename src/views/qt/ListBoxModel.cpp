@@ -2,7 +2,6 @@
 
 #include <QAbstractItemView>
 #include <QScrollBar>
-
 #include <limits>
 
 namespace karvelo::views::qt {
@@ -167,8 +166,9 @@ void ListBoxModel::applyToModel(const QItemSelection& ranges, bool selected) {
       box_->setSelected(range.top(), selected);
     } else {
       // One message for a whole run of entries.
-      const auto bounds = static_cast<std::intptr_t>(
-          static_cast<std::uint32_t>(range.top()) | (static_cast<std::uint32_t>(range.bottom()) << 16));
+      const auto bounds =
+          static_cast<std::intptr_t>(static_cast<std::uint32_t>(range.top()) |
+                                     (static_cast<std::uint32_t>(range.bottom()) << 16));
       box_->sendMessage(forms::ListBox::LB_SELITEMRANGE, selected ? 1 : 0, bounds);
     }
   }

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "forms/ListBox.h"
-
 #include <QAbstractListModel>
 #include <QItemSelection>
+
+#include "forms/ListBox.h"
 
 class QAbstractItemView;
 

@@ -1,22 +1,20 @@
 #include "views/qt/PictureBoxWidget.h"
 
-#include "views/qt/Appearance.h"
+#include <qdrawutil.h>
 
 #include <QPainter>
 #include <QPixmap>
-#include <qdrawutil.h>
+
+#include "views/qt/Appearance.h"
 
 namespace karvelo::views::qt {
 
 namespace {
 constexpr int EdgePixels = forms::PictureBox::BorderTwips / TwipsPerPixel;
 
-// A picture named by the model: a resource compiled into the program, else a file.
 QPixmap loadPicture(const std::string& name) {
-  const QString text = QString::fromStdString(name);
-  QPixmap pixmap(QStringLiteral(":/pictures/") + text);
-  if (pixmap.isNull()) pixmap.load(text);
-  return pixmap;
+  const QString file = resourceFile(QStringLiteral("pictures"), name);
+  return file.isEmpty() ? QPixmap() : QPixmap(file);
 }
 }  // namespace
 

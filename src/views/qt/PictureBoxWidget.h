@@ -1,8 +1,8 @@
 #pragma once
 
-#include "forms/PictureBox.h"
-
 #include <QWidget>
+
+#include "forms/PictureBox.h"
 
 namespace karvelo::views::qt {
 

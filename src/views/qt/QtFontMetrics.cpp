@@ -1,11 +1,10 @@
 #include "views/qt/QtFontMetrics.h"
 
-#include "views/qt/Appearance.h"
-
 #include <QFontMetricsF>
 #include <QString>
-
 #include <cmath>
+
+#include "views/qt/Appearance.h"
 
 namespace karvelo::views::qt {
 

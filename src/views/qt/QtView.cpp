@@ -1,20 +1,6 @@
 #include "views/qt/QtView.h"
 
-#include "forms/AccessKey.h"
-#include "forms/CheckBox.h"
-#include "forms/ComboBox.h"
-#include "forms/CommandButton.h"
-#include "forms/Form.h"
-#include "forms/Label.h"
-#include "forms/Line.h"
-#include "forms/ListBox.h"
-#include "forms/OptionButton.h"
-#include "forms/PictureBox.h"
-#include "forms/RuntimeError.h"
-#include "forms/TextBox.h"
-#include "views/qt/Appearance.h"
-#include "views/qt/ListBoxModel.h"
-#include "views/qt/PictureBoxWidget.h"
+#include <qdrawutil.h>
 
 #include <QApplication>
 #include <QCheckBox>
@@ -34,10 +20,24 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QThread>
-#include <qdrawutil.h>
-
 #include <algorithm>
 #include <vector>
+
+#include "forms/AccessKey.h"
+#include "forms/CheckBox.h"
+#include "forms/ComboBox.h"
+#include "forms/CommandButton.h"
+#include "forms/Form.h"
+#include "forms/Label.h"
+#include "forms/Line.h"
+#include "forms/ListBox.h"
+#include "forms/OptionButton.h"
+#include "forms/PictureBox.h"
+#include "forms/RuntimeError.h"
+#include "forms/TextBox.h"
+#include "views/qt/Appearance.h"
+#include "views/qt/ListBoxModel.h"
+#include "views/qt/PictureBoxWidget.h"
 
 namespace karvelo::views::qt {
 
@@ -46,8 +46,8 @@ namespace {
 QString qs(const std::string& text) { return QString::fromStdString(text); }
 
 QRect toPixels(const forms::Rect& r) {
-  return QRect(views::qt::toPixels(r.left), views::qt::toPixels(r.top), views::qt::toPixels(r.width),
-               views::qt::toPixels(r.height));
+  return QRect(views::qt::toPixels(r.left), views::qt::toPixels(r.top),
+               views::qt::toPixels(r.width), views::qt::toPixels(r.height));
 }
 
 // The top-level window of a form: closing it asks the form to unload, and Enter and Esc that no
@@ -154,7 +154,8 @@ class ClickFilter final : public QObject {
     if (event->type() == QEvent::MouseButtonRelease) {
       auto* mouse = static_cast<QMouseEvent*>(event);
       auto* widget = static_cast<QWidget*>(watched);
-      if (mouse->button() == Qt::LeftButton && widget->rect().contains(mouse->position().toPoint())) {
+      if (mouse->button() == Qt::LeftButton &&
+          widget->rect().contains(mouse->position().toPoint())) {
         action_();
       }
     }
@@ -250,8 +251,14 @@ struct QtView::Window {
     // The hourglass covers the whole program at once, also while a handler keeps the event loop
     // from running.
     const bool wait = pointer == forms::pointer::Hourglass;
-    if (wait && !waitCursor) QApplication::setOverrideCursor(Qt::WaitCursor);
-    if (!wait && waitCursor) QApplication::restoreOverrideCursor();
+    if (wait != waitCursor) {
+      if (wait) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+      } else {
+        QApplication::restoreOverrideCursor();
+      }
+      QGuiApplication::sync();
+    }
     waitCursor = wait;
     applyCursor(*client, wait ? forms::pointer::Default : pointer);
   }
@@ -282,6 +289,8 @@ QtView::~QtView() {
     delete window->frame;
   }
 }
+
+bool QtView::isShown(const forms::Form& form) const { return windows_.count(&form) != 0; }
 
 QMainWindow* QtView::windowOf(const forms::Form& form) const {
   auto it = windows_.find(&form);
@@ -342,7 +351,8 @@ void QtView::show(forms::Form& form) {
   Window& window = *windows_.at(&form);
   if (form.centerOnScreen) {
     const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
-    window.frame->move(screen.center() - QPoint(window.frame->width() / 2, window.frame->height() / 2));
+    window.frame->move(screen.center() -
+                       QPoint(window.frame->width() / 2, window.frame->height() / 2));
   }
   window.frame->show();
   form.hWnd = static_cast<std::uintptr_t>(window.frame->winId());
@@ -360,7 +370,9 @@ void QtView::build(forms::Form& form) {
   window.frame->setObjectName(qs(form.name()));
   window.frame->setAttribute(Qt::WA_DeleteOnClose, false);
   window.frame->setWindowTitle(qs(form.Caption()));
-  if (!form.icon.empty()) window.frame->setWindowIcon(QIcon(QStringLiteral(":/icons/") + qs(form.icon)));
+  if (const QString icon = resourceFile(QStringLiteral("icons"), form.icon); !icon.isEmpty()) {
+    window.frame->setWindowIcon(QIcon(icon));
+  }
 
   window.client = new QWidget(window.frame);
   window.client->setObjectName(QStringLiteral("client"));
@@ -383,7 +395,8 @@ void QtView::build(forms::Form& form) {
       if (top->entries().empty()) {
         QAction* action = bar->addAction(qs(top->Caption()));
         action->setEnabled(top->Enabled);
-        QObject::connect(action, &QAction::triggered, [this, top] { dispatch([top] { top->click(); }); });
+        QObject::connect(action, &QAction::triggered,
+                         [this, top] { dispatch([top] { top->click(); }); });
         continue;
       }
       QMenu* menu = bar->addMenu(qs(top->Caption()));
@@ -425,7 +438,8 @@ void QtView::build(forms::Form& form) {
         w->setAutoFillBackground(!label.transparent);
         applyColors(*w, label);
         watch([w, &label](forms::Property p) {
-          if (p == forms::Property::Caption) w->setText(qs(forms::parseAccessKey(label.Caption()).shown));
+          if (p == forms::Property::Caption)
+            w->setText(qs(forms::parseAccessKey(label.Caption()).shown));
           if (p == forms::Property::Colors) applyColors(*w, label);
         });
         new ClickFilter(*w, [this, &label] { dispatch([&label] { label.click(); }); });
@@ -438,7 +452,8 @@ void QtView::build(forms::Form& form) {
         // Enter presses the button that has the focus, as Space does.
         w->setAutoDefault(true);
         w->setDefault(button.isDefault);
-        QObject::connect(w, &QPushButton::clicked, [this, &button] { dispatch([&button] { button.click(); }); });
+        QObject::connect(w, &QPushButton::clicked,
+                         [this, &button] { dispatch([&button] { button.click(); }); });
         watch([w, &button](forms::Property p) {
           if (p == forms::Property::Caption) w->setText(qs(button.Caption()));
         });
@@ -462,9 +477,9 @@ void QtView::build(forms::Form& form) {
         auto* w = new WholeAreaButton<QCheckBox>(qs(box.Caption()), parent);
         w->setCheckState(checkState(box.Value()));
         // The model decides the new state; the widget only shows it.
-        QObject::connect(w, &QCheckBox::clicked, [this, w, &box] {
+        QObject::connect(w, &QCheckBox::clicked, [this, w, &box, &form] {
           dispatch([&box] { box.click(); });
-          if (!ended_) w->setCheckState(checkState(box.Value()));
+          if (isShown(form)) w->setCheckState(checkState(box.Value()));
         });
         watch([w, &box](forms::Property p) {
           if (p == forms::Property::Value) w->setCheckState(checkState(box.Value()));
@@ -478,9 +493,9 @@ void QtView::build(forms::Form& form) {
         // The model clears the other buttons of the group, so Qt's own exclusivity stays off.
         w->setAutoExclusive(false);
         w->setChecked(option.Value());
-        QObject::connect(w, &QRadioButton::clicked, [this, w, &option] {
+        QObject::connect(w, &QRadioButton::clicked, [this, w, &option, &form] {
           dispatch([&option] { option.click(); });
-          if (!ended_) w->setChecked(option.Value());
+          if (isShown(form)) w->setChecked(option.Value());
         });
         watch([w, &option](forms::Property p) {
           if (p == forms::Property::Value) w->setChecked(option.Value());
@@ -504,14 +519,16 @@ void QtView::build(forms::Form& form) {
           if (w->currentText() != qs(combo.Text())) w->setEditText(qs(combo.Text()));
         };
         showModel(true);
-        QObject::connect(w->lineEdit(), &QLineEdit::textEdited, [this, &combo](const QString& text) {
-          dispatch([&combo, &text] { combo.setText(text.toStdString()); });
-        });
+        QObject::connect(w->lineEdit(), &QLineEdit::textEdited,
+                         [this, &combo](const QString& text) {
+                           dispatch([&combo, &text] { combo.setText(text.toStdString()); });
+                         });
         QObject::connect(w, &QComboBox::activated, [this, &combo](int index) {
           dispatch([&combo, index] { combo.setListIndex(index); });
         });
         watch([showModel](forms::Property p) {
-          if (p == forms::Property::Items || p == forms::Property::Text) showModel(p == forms::Property::Items);
+          if (p == forms::Property::Items || p == forms::Property::Text)
+            showModel(p == forms::Property::Items);
         });
         widget = w;
         break;
@@ -536,7 +553,10 @@ void QtView::build(forms::Form& form) {
         window.pictures.push_back(w);
         watch([w](forms::Property p) {
           // Refresh brings the kept drawing to the screen now, even while a handler runs.
-          if (p == forms::Property::Drawing) w->repaint();
+          if (p == forms::Property::Drawing) {
+            w->repaint();
+            QGuiApplication::sync();  // on the screen now, even while a handler keeps the loop
+          }
           if (p == forms::Property::Colors) w->update();
         });
         new ClickFilter(*w, [this, &box] { dispatch([&box] { box.click(); }); });
@@ -594,8 +614,9 @@ void QtView::build(forms::Form& form) {
       order.push_back(control);
     }
   }
-  std::stable_sort(order.begin(), order.end(),
-                   [](forms::Control* a, forms::Control* b) { return *a->TabIndex() < *b->TabIndex(); });
+  std::stable_sort(order.begin(), order.end(), [](forms::Control* a, forms::Control* b) {
+    return *a->TabIndex() < *b->TabIndex();
+  });
   for (std::size_t i = 1; i < order.size(); ++i) {
     QWidget::setTabOrder(window.widgets.at(order[i - 1]), window.widgets.at(order[i]));
   }

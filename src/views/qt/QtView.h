@@ -1,12 +1,12 @@
 #pragma once
 
-#include "platform/Application.h"
-#include "platform/MessageBoxes.h"
-#include "views/qt/QtFontMetrics.h"
-
 #include <functional>
 #include <map>
 #include <memory>
+
+#include "platform/Application.h"
+#include "platform/MessageBoxes.h"
+#include "views/qt/QtFontMetrics.h"
 
 class QMainWindow;
 class QWidget;
@@ -55,6 +55,8 @@ class QtView final : public platform::Application, public platform::MessageBoxes
   void build(forms::Form& form);
   void discard(const forms::Form& form);
   void holdLists(bool hold);
+  // Whether the form still has its window: a handler may have unloaded it.
+  bool isShown(const forms::Form& form) const;
 
   QtFontMetrics metrics_;
   std::map<const forms::Form*, std::unique_ptr<Window>> windows_;
