@@ -11,7 +11,6 @@
 #include "converter/engine/SafeOutput.h"
 
 #include <algorithm>
-#include <sys/stat.h>
 
 namespace karvelo::converter {
 
@@ -19,8 +18,7 @@ namespace {
 
 void checkDestination(const std::string& folder)
 {
-    struct stat status {};
-    if (::stat(folder.c_str(), &status) != 0 || !S_ISDIR(status.st_mode)) {
+    if (!isFolder(folder)) {
         throw ConversionError(ExitCode::WriteFailure,
                               "the destination folder \"" + folder + "\" does not exist");
     }
