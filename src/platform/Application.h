@@ -1,0 +1,20 @@
+#pragma once
+
+namespace karvelo::forms {
+class Form;
+}
+
+namespace karvelo::platform {
+
+// The program as a whole, owned by the view: showing windows and ending the program.
+class Application {
+ public:
+  virtual ~Application() = default;
+  // Shows the window without a mode and without an owner, creating its widgets on first show;
+  // showing a shown window brings it to the front.
+  virtual void show(forms::Form& form) = 0;
+  // Ends the program at once: every window disappears and no further handler runs.
+  virtual void end() = 0;
+};
+
+}  // namespace karvelo::platform

@@ -1,0 +1,19 @@
+#pragma once
+
+#include "platform/Application.h"
+#include "platform/FileSystem.h"
+#include "platform/MessageBoxes.h"
+#include "platform/Processes.h"
+
+namespace karvelo::platform {
+
+// The platform services that the windows use, handed to each window when it is made.
+// main() fills it with the platform's implementations, tests with fakes.
+struct Services {
+  Processes& processes;
+  FileSystem& files;
+  MessageBoxes& messages;
+  Application& application;
+};
+
+}  // namespace karvelo::platform
