@@ -219,7 +219,9 @@ int main(int argc, char** argv)
         }
         // Quality against the reference.
         std::map<std::string, std::pair<double, double>> quality; // mean, minimum
+        std::string eachPicture;
         for (std::size_t i = 0; i < pictures.files.size(); ++i) {
+            eachPicture += "  " + pictures.files[i].filename().string();
             const converter::Picture source = decodeWhole(pictures.files[i]);
             const ReferenceImage reference = lanczosReference(source.image, quarter(sizes[i]));
             for (const Tool& tool : tools) {
@@ -228,10 +230,14 @@ int main(int argc, char** argv)
                 if (fs::exists(result)) {
                     value = psnr(decodeWhole(result).image, reference);
                 }
+                char figure[32];
+                std::snprintf(figure, sizeof figure, " %7.2f", value);
+                eachPicture += figure;
                 auto& [sum, minimum] = quality[tool.name];
                 sum += value / static_cast<double>(pictures.files.size());
                 minimum = i == 0 ? value : std::min(minimum, value);
             }
+            eachPicture += "\n";
         }
         std::printf("\n== %s: %zu pictures to 25 %%, one process each, two at a time\n",
                     pictures.name.c_str(), pictures.files.size());
@@ -242,6 +248,8 @@ int main(int argc, char** argv)
                         s.peakKilobytes / 1024.0, quality[tool.name].first, quality[tool.name].second,
                         s.failures);
         }
+        std::printf("PSNR of each result in dB (multiconv, vipsthumbnail, convert):\n%s",
+                    eachPicture.c_str());
         const RunStats& ours = stats["multiconv"];
         for (const char* peer : {"vipsthumbnail", "convert"}) {
             std::printf("multiconv / %-13s wall time %.3f, peak memory %.3f\n", peer,
