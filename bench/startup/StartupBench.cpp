@@ -28,6 +28,7 @@
 #include "platform/Services.h"
 #include "platform/posix/PosixProcesses.h"
 #include "views/qt/QtView.h"
+#include "views/qt/folder_dialog/QtFolderDialog.h"
 
 extern char** environ;
 
@@ -109,7 +110,8 @@ int showAndReport(const std::string& kind, int argc, char** argv) {
   views::qt::QtView view;
   platform::PosixProcesses processes;
   ListedFolder files({});
-  const platform::Services services{processes, files, view, view};
+  views::qt::QtFolderDialog folderDialog;
+  const platform::Services services{processes, files, view, view, folderDialog};
   main_window::Form1 form(services);
   form.setFontMetrics(&view.fontMetrics());
   form.load();
@@ -163,7 +165,8 @@ ListFigures listTimes(const std::vector<std::string>& names) {
     views::qt::QtView qtView;
     platform::PosixProcesses processes;
     ListedFolder files(names);
-    const platform::Services services{processes, files, qtView, qtView};
+    views::qt::QtFolderDialog folderDialog;
+    const platform::Services services{processes, files, qtView, qtView, folderDialog};
     {
       main_window::Form1 headless(services);
       headless.load();

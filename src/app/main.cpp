@@ -9,6 +9,7 @@
 #include "platform/posix/PosixFileSystem.h"
 #include "platform/posix/PosixProcesses.h"
 #include "views/qt/QtView.h"
+#include "views/qt/folder_dialog/QtFolderDialog.h"
 
 namespace {
 
@@ -34,7 +35,8 @@ int main(int argc, char** argv) {
   views::qt::QtView view;
   platform::PosixProcesses processes;
   platform::PosixFileSystem files;
-  const platform::Services services{processes, files, view, view};
+  views::qt::QtFolderDialog folderDialog;
+  const platform::Services services{processes, files, view, view, folderDialog};
 
   main_window::Form1 form(services);
   form.setFontMetrics(&view.fontMetrics());

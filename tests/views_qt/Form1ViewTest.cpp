@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "fakes/FakeFileSystem.h"
+#include "fakes/FakeFolderDialog.h"
 #include "fakes/FakeProcesses.h"
 #include "main_window/Form1.h"
 #include "resize_job/Module1.h"
@@ -57,7 +58,8 @@ class Form1ViewTest : public ::testing::Test {
   QtView view;
   fakes::FakeProcesses processes;
   fakes::FakeFileSystem files;
-  main_window::Form1 form{platform::Services{processes, files, view, view}};
+  fakes::FakeFolderDialog folderDialog;
+  main_window::Form1 form{platform::Services{processes, files, view, view, folderDialog}};
   QMainWindow* window = nullptr;
 };
 
