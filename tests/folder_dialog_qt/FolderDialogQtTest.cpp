@@ -1,4 +1,4 @@
-#include "views/qt/folder_dialog/FolderBrowseDialog.h"
+#include "OpenDialog.h"
 #include "views/qt/folder_dialog/QtFolderDialog.h"
 
 #include "folder_browser/modFolderBrowse.h"
@@ -13,41 +13,17 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 
-#include <functional>
-#include <memory>
 #include <string>
 #include <vector>
 
 namespace karvelo {
 namespace {
 
+using views::qt::button;
 using views::qt::FolderBrowseDialog;
 using views::qt::QtFolderDialog;
-
-// Runs `step` on the open dialog from inside its modal loop, once its callback has heard that it
-// opened. The step must end the dialog; one that does not fails, and the dialog is cancelled.
-void whenOpen(std::function<void(FolderBrowseDialog&)> step) {
-  auto* timer = new QTimer;
-  timer->setInterval(0);
-  QObject::connect(timer, &QTimer::timeout, [timer, step] {
-    auto* dialog = dynamic_cast<FolderBrowseDialog*>(QApplication::activeModalWidget());
-    if (dialog == nullptr || !dialog->isInitialized()) return;
-    timer->stop();
-    timer->deleteLater();
-    step(*dialog);
-    if (dialog->isVisible()) {
-      ADD_FAILURE() << "the dialog was left open";
-      dialog->reject();
-    }
-  });
-  timer->start();
-}
-
-QPushButton* button(FolderBrowseDialog& dialog, QDialogButtonBox::StandardButton which) {
-  return dialog.findChild<QDialogButtonBox*>("buttons")->button(which);
-}
+using views::qt::whenOpen;
 
 // What the recording callback heard, and how it answers a validation failure.
 struct Heard {
@@ -67,16 +43,6 @@ int recordingCallback(platform::WindowHandle, unsigned message, platform::Messag
 
 class FolderDialogQtTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "folder_dialog_qt_tests";
-    static char* argv[] = {name, nullptr};
-    if (QApplication::instance() == nullptr) app_ = std::make_unique<QApplication>(argc, argv);
-  }
-  // The application ends before the program's static objects do.
-  static void TearDownTestSuite() { app_.reset(); }
-
   void SetUp() override {
     ASSERT_TRUE(temp.isValid());
     ASSERT_TRUE(QDir(temp.path()).mkpath("alpha/inner"));
@@ -109,7 +75,6 @@ class FolderDialogQtTest : public ::testing::Test {
     return hasPath ? std::string(path) : "(no path)";
   }
 
-  static inline std::unique_ptr<QApplication> app_;
   QTemporaryDir temp;
   QtFolderDialog service;
 };

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "views/qt/folder_dialog/FolderBrowseDialog.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDialogButtonBox>
+#include <QPushButton>
+#include <QTimer>
+
+#include <functional>
+
+namespace karvelo::views::qt {
+
+// Runs `step` on the open folder dialog from inside its modal loop, once its callback has heard
+// that it opened. The step must end the dialog; one that does not fails, and the dialog is
+// cancelled.
+inline void whenOpen(std::function<void(FolderBrowseDialog&)> step) {
+  auto* timer = new QTimer;
+  timer->setInterval(0);
+  QObject::connect(timer, &QTimer::timeout, [timer, step] {
+    auto* dialog = dynamic_cast<FolderBrowseDialog*>(QApplication::activeModalWidget());
+    if (dialog == nullptr || !dialog->isInitialized()) return;
+    timer->stop();
+    timer->deleteLater();
+    step(*dialog);
+    if (dialog->isVisible()) {
+      ADD_FAILURE() << "the dialog was left open";
+      dialog->reject();
+    }
+  });
+  timer->start();
+}
+
+inline QPushButton* button(FolderBrowseDialog& dialog, QDialogButtonBox::StandardButton which) {
+  return dialog.findChild<QDialogButtonBox*>("buttons")->button(which);
+}
+
+}  // namespace karvelo::views::qt
