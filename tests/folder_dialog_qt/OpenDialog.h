@@ -6,10 +6,12 @@
 
 #include <QApplication>
 #include <QDialogButtonBox>
+#include <QInputDialog>
 #include <QPushButton>
 #include <QTimer>
 
 #include <functional>
+#include <ostream>
 
 namespace karvelo::views::qt {
 
@@ -33,8 +35,25 @@ inline void whenOpen(std::function<void(FolderBrowseDialog&)> step) {
   timer->start();
 }
 
+// Answers the next input dialog, from inside its modal loop.
+inline void answerInput(std::function<void(QInputDialog&)> answer) {
+  auto* timer = new QTimer;
+  timer->setInterval(0);
+  QObject::connect(timer, &QTimer::timeout, [timer, answer] {
+    auto* input = dynamic_cast<QInputDialog*>(QApplication::activeModalWidget());
+    if (input == nullptr) return;
+    timer->stop();
+    timer->deleteLater();
+    answer(*input);
+  });
+  timer->start();
+}
+
 inline QPushButton* button(FolderBrowseDialog& dialog, QDialogButtonBox::StandardButton which) {
   return dialog.findChild<QDialogButtonBox*>("buttons")->button(which);
 }
 
 }  // namespace karvelo::views::qt
+
+// Test failures show QStrings as text.
+inline void PrintTo(const QString& text, std::ostream* out) { *out << text.toStdString(); }

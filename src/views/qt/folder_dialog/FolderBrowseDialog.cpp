@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QFileSystemModel>
 #include <QHBoxLayout>
+#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -41,11 +42,9 @@ FolderBrowseDialog::FolderBrowseDialog(QWidget* owner, const QString& title, std
 
   model_ = new QFileSystemModel(this);
   model_->setFilter(QDir::AllDirs | QDir::Drives | QDir::NoDotAndDotDot);
-  // Names are edited only for a folder just made, through makeNewFolder().
+  // Folders are made here; names are never edited in the tree.
   model_->setReadOnly(false);
   model_->setRootPath(QDir::rootPath());
-  // A folder renamed in the tree (a new folder given its name) is a new selected path.
-  connect(model_, &QFileSystemModel::fileRenamed, this, [this] { selectionChanged(); });
 
   tree_ = new QTreeView(this);
   tree_->setObjectName(QStringLiteral("folderTree"));
@@ -91,11 +90,7 @@ FolderBrowseDialog::FolderBrowseDialog(QWidget* owner, const QString& title, std
   newFolder_->setAutoDefault(false);
   newFolder_->setVisible((flags & bif::NewDialogStyle) != 0);
   newFolder_->setEnabled(false);
-  connect(newFolder_, &QPushButton::clicked, this, [this] {
-    if (!makeNewFolder())
-      QMessageBox::warning(this, QStringLiteral("Make New Folder"),
-                           QStringLiteral("A new folder cannot be made here."));
-  });
+  connect(newFolder_, &QPushButton::clicked, this, [this] { askNewFolder(); });
   buttonRow->addWidget(newFolder_);
   buttonRow->addStretch(1);
   buttons_ = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
@@ -153,17 +148,33 @@ void FolderBrowseDialog::enableOk(bool enabled) {
   buttons_->button(QDialogButtonBox::Ok)->setEnabled(enabled);
 }
 
-bool FolderBrowseDialog::makeNewFolder() {
-  const QModelIndex parent = tree_->currentIndex();
-  if (!parent.isValid()) return false;
-  const QDir folder(model_->filePath(parent));
+QString FolderBrowseDialog::freeFolderName() const {
+  const QDir folder(selectedFolder());
   QString name = QStringLiteral("New Folder");
   for (int n = 2; folder.exists(name); ++n) name = QStringLiteral("New Folder (%1)").arg(n);
+  return name;
+}
+
+bool FolderBrowseDialog::makeNewFolder(const QString& name) {
+  const QModelIndex parent = tree_->currentIndex();
+  if (!parent.isValid() || name.isEmpty() || name == QStringLiteral(".") ||
+      name == QStringLiteral("..") || name.contains(QLatin1Char('/')))
+    return false;
   const QModelIndex made = model_->mkdir(parent, name);
   if (!made.isValid()) return false;
   showSelected(made);
-  tree_->edit(made);
   return true;
+}
+
+void FolderBrowseDialog::askNewFolder() {
+  bool ok = false;
+  const QString name = QInputDialog::getText(this, QStringLiteral("Make New Folder"),
+                                             QStringLiteral("Name of the new folder:"),
+                                             QLineEdit::Normal, freeFolderName(), &ok);
+  if (!ok) return;
+  if (!makeNewFolder(name))
+    QMessageBox::warning(this, QStringLiteral("Make New Folder"),
+                         QStringLiteral("The folder \"%1\" cannot be made here.").arg(name));
 }
 
 void FolderBrowseDialog::selectionChanged() {
@@ -189,10 +200,6 @@ QString FolderBrowseDialog::resolveTyped(const QString& typed) const {
 }
 
 void FolderBrowseDialog::pressOk() {
-  // Enter while a new folder is being named in the tree ends the naming, not the dialog; the new
-  // name is written just after.
-  if (auto* naming = qobject_cast<QLineEdit*>(focusWidget()); naming && tree_->isAncestorOf(naming))
-    return;
   QString folder = selectedFolder();
   if ((flags_ & bif::EditBox) != 0 && !edit_->text().isEmpty()) {
     const QString typed = resolveTyped(edit_->text());

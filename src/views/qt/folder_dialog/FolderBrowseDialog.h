@@ -43,15 +43,19 @@ class FolderBrowseDialog : public QDialog {
   void setStatusText(const QString& text);
   void enableOk(bool enabled);
 
-  // Makes a folder "New Folder" (or "New Folder (2)", ...) inside the selected one, selects it
-  // and opens its name for editing. False when it cannot be made.
-  bool makeNewFolder();
+  // The first of "New Folder", "New Folder (2)", ... that the selected folder does not hold.
+  QString freeFolderName() const;
+  // Makes a folder of that name inside the selected one and selects it. False when there is no
+  // selection, the name is not a plain folder name, or the folder cannot be made.
+  bool makeNewFolder(const QString& name);
 
  protected:
   void showEvent(QShowEvent* event) override;
 
  private:
   void selectionChanged();
+  // "Make New Folder": asks for the name, then makes the folder.
+  void askNewFolder();
   void pressOk();
   // A typed name as a folder path: absolute, starting at the home folder with "~", or relative
   // to the selected folder.
