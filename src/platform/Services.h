@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Application.h"
+#include "platform/CommonControls.h"
 #include "platform/FileSystem.h"
 #include "platform/MessageBoxes.h"
 #include "platform/Processes.h"
@@ -14,6 +15,7 @@ struct Services {
   FileSystem& files;
   MessageBoxes& messages;
   Application& application;
+  CommonControls& commonControls;
 };
 
 }  // namespace karvelo::platform
