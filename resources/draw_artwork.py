@@ -2,7 +2,8 @@
 """Draws Karvelo's icons, cursor and pictures and writes them in the formats the builds need.
 
 Run it from anywhere with Python 3 (standard library only); it rewrites everything under art/
-beside this script:
+beside this script. With --check it writes nothing and fails if any file under art/ differs from
+what it would write:
 
   art/app.ico, app.png, app-128.png    the application icon: a black camera with a flash and a
                                        red lamp; 32 x 32, 256 colours, transparent background
@@ -23,6 +24,7 @@ pixel, so every picture can be redrawn at another size by changing one number.
 
 import os
 import struct
+import sys
 import zlib
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -375,7 +377,20 @@ def indexed_rgba(index, opaque, pal):
             for ri, ro in zip(index, opaque)]
 
 
+CHECK_ONLY = "--check" in sys.argv[1:]
+STALE = []
+
+
 def write(path, data):
+    if CHECK_ONLY:
+        try:
+            with open(path, "rb") as f:
+                same = f.read() == data
+        except OSError:
+            same = False
+        if not same:
+            STALE.append(os.path.relpath(path, HERE))
+        return
     os.makedirs(os.path.dirname(path), exist_ok=True)
     with open(path, "wb") as f:
         f.write(data)
@@ -446,3 +461,5 @@ def main():
 
 if __name__ == "__main__":
     main()
+    if STALE:
+        sys.exit("draw_artwork.py: out of date, run it again: " + " ".join(STALE))
