@@ -3,6 +3,7 @@
 // and its growth per doubling of n: about 2.1 for n log n, about 4 for n squared.
 #include "forms/RuntimeError.h"
 #include "main_window/Form1.h"
+#include "platform/posix/PosixCommonControls.h"
 
 #include <array>
 #include <chrono>
@@ -49,7 +50,9 @@ std::array<double, StepNames.size()> measure(int n) {
     NoFiles files;
     NoMessages messages;
     NoApplication application;
-    main_window::Form1 form(platform::Services{processes, files, messages, application});
+    platform::PosixCommonControls commonControls;
+    main_window::Form1 form(
+        platform::Services{processes, files, messages, application, commonControls});
     form.load();
     const std::array<std::function<void()>, StepNames.size()> steps = {
         [&] {

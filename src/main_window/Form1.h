@@ -13,6 +13,7 @@
 #include "platform/Services.h"
 #include "resize_job/Module1.h"
 #include "resize_job/ResizeRequest.h"
+#include "visual_styles/XPStyle.h"
 
 #include <cstdint>
 
@@ -36,6 +37,7 @@ class Form1 : public forms::Form {
   forms::PictureBox Picture2;
   forms::Label Label8;
   forms::PictureBox Picture3;
+  visual_styles::XPStyle XPStyle1;
   forms::CommandButton cmdExit;
 
   // Area 1, "Select Pictures To Resize", inside Picture1.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "fakes/FakeApplication.h"
+#include "fakes/FakeCommonControls.h"
 #include "fakes/FakeFileSystem.h"
 #include "fakes/FakeMessageBoxes.h"
 #include "fakes/FakeProcesses.h"
@@ -14,8 +15,11 @@ struct FakeServices {
   FakeFileSystem files;
   FakeMessageBoxes messages;
   FakeApplication application;
+  FakeCommonControls commonControls;
 
-  platform::Services services() { return {processes, files, messages, application}; }
+  platform::Services services() {
+    return {processes, files, messages, application, commonControls};
+  }
 };
 
 }  // namespace karvelo::fakes
