@@ -26,6 +26,7 @@
 #include "main_window/Form1.h"
 #include "platform/FileSystem.h"
 #include "platform/Services.h"
+#include "platform/posix/PosixCommonControls.h"
 #include "platform/posix/PosixProcesses.h"
 #include "views/qt/QtView.h"
 
@@ -109,7 +110,8 @@ int showAndReport(const std::string& kind, int argc, char** argv) {
   views::qt::QtView view;
   platform::PosixProcesses processes;
   ListedFolder files({});
-  const platform::Services services{processes, files, view, view};
+  platform::PosixCommonControls commonControls;
+  const platform::Services services{processes, files, view, view, commonControls};
   main_window::Form1 form(services);
   form.setFontMetrics(&view.fontMetrics());
   form.load();
@@ -163,7 +165,8 @@ ListFigures listTimes(const std::vector<std::string>& names) {
     views::qt::QtView qtView;
     platform::PosixProcesses processes;
     ListedFolder files(names);
-    const platform::Services services{processes, files, qtView, qtView};
+    platform::PosixCommonControls commonControls;
+    const platform::Services services{processes, files, qtView, qtView, commonControls};
     {
       main_window::Form1 headless(services);
       headless.load();

@@ -6,6 +6,7 @@
 
 #include "main_window/Form1.h"
 #include "platform/Services.h"
+#include "platform/posix/PosixCommonControls.h"
 #include "platform/posix/PosixFileSystem.h"
 #include "platform/posix/PosixProcesses.h"
 #include "views/qt/QtView.h"
@@ -34,7 +35,8 @@ int main(int argc, char** argv) {
   views::qt::QtView view;
   platform::PosixProcesses processes;
   platform::PosixFileSystem files;
-  const platform::Services services{processes, files, view, view};
+  platform::PosixCommonControls commonControls;
+  const platform::Services services{processes, files, view, view, commonControls};
 
   main_window::Form1 form(services);
   form.setFontMetrics(&view.fontMetrics());
@@ -43,5 +45,8 @@ int main(int argc, char** argv) {
   const int status = view.hasEnded() ? 0 : QApplication::exec();
   // Every window goes before the forms that they show.
   view.end();
-  return status;
+  // Ending the program ends the process at once: the window objects are not destroyed, so no
+  // control's termination step runs (XPStyle1 keeps the shell library loaded until the end).
+  std::fflush(nullptr);
+  std::_Exit(status);
 }

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "fakes/FakeCommonControls.h"
 #include "fakes/FakeFileSystem.h"
 #include "fakes/FakeProcesses.h"
 #include "main_window/Form1.h"
@@ -57,7 +58,8 @@ class Form1ViewTest : public ::testing::Test {
   QtView view;
   fakes::FakeProcesses processes;
   fakes::FakeFileSystem files;
-  main_window::Form1 form{platform::Services{processes, files, view, view}};
+  fakes::FakeCommonControls commonControls;
+  main_window::Form1 form{platform::Services{processes, files, view, view, commonControls}};
   QMainWindow* window = nullptr;
 };
 
