@@ -3,6 +3,7 @@
 
 #include "LaunchTest.h"
 #include "fakes/FakeApplication.h"
+#include "fakes/FakeCommonControls.h"
 #include "fakes/FakeMessageBoxes.h"
 #include "main_window/Form1.h"
 #include "platform/posix/PosixFileSystem.h"
@@ -34,7 +35,8 @@ TEST_F(LaunchTest, ResizeStartsTheConverterForEveryChosenFileInListOrder) {
   PosixFileSystem files;
   fakes::FakeMessageBoxes messages;
   fakes::FakeApplication application;
-  main_window::Form1 form(Services{processes, files, messages, application});
+  fakes::FakeCommonControls commonControls;
+  main_window::Form1 form(Services{processes, files, messages, application, commonControls});
   form.decimalSeparator = '.';
   form.load();
 
