@@ -23,4 +23,15 @@ std::vector<std::string> PosixFileSystem::filesIn(const std::string& folder) con
   return names;
 }
 
+bool PosixFileSystem::isNormalFile(const std::string& path) const {
+  namespace fs = std::filesystem;
+  if (path.empty()) return false;
+  const fs::path file(path);
+  // A dot-name is hidden; a path ending in a separator names a folder and has no file name.
+  const std::string name = file.filename().string();
+  if (name.empty() || name.front() == '.') return false;
+  std::error_code error;
+  return fs::is_regular_file(file, error);
+}
+
 }  // namespace karvelo::platform
