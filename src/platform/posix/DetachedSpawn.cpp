@@ -29,9 +29,9 @@ std::optional<std::string> resolve(const std::string& program) {
   while (start <= path.size()) {
     std::size_t end = path.find(':', start);
     if (end == std::string_view::npos) end = path.size();
-    std::string folder(path.substr(start, end - start));
-    if (folder.empty()) folder = ".";
-    std::string candidate = folder + "/" + program;
+    // An empty entry stands for the current folder.
+    const std::string_view folder = end > start ? path.substr(start, end - start) : ".";
+    std::string candidate = std::string(folder) + "/" + program;
     if (isExecutableFile(candidate)) return candidate;
     start = end + 1;
   }
