@@ -1,15 +1,14 @@
 // frmAbout's system-information launcher: StartSysInfo and GetKeyValue.
-#include "about/frmAbout.h"
-
-#include "forms/RuntimeError.h"
-#include "platform/MessageBoxes.h"
-#include "platform/Processes.h"
-
 #include <karvelo/Version.h>
 
 #include <array>
 #include <cstdint>
 #include <cstdio>
+
+#include "about/frmAbout.h"
+#include "forms/RuntimeError.h"
+#include "platform/MessageBoxes.h"
+#include "platform/Processes.h"
 
 namespace karvelo::about {
 
@@ -77,8 +76,8 @@ bool frmAbout::GetKeyValue(const Registry::Key& KeyRoot, const std::string& KeyN
         // One character per byte; the byte at the returned length is the last one written, and a
         // zero there is the stored terminator. There is no such byte for a length of 0.
         if (length == 0 || length > BufferSize) {
-          throw RuntimeError(RuntimeError::InvalidCall, "registry value of length " +
-                                                           std::to_string(length));
+          throw RuntimeError(RuntimeError::InvalidCall,
+                             "registry value of length " + std::to_string(length));
         }
         std::string kept(reinterpret_cast<const char*>(buffer.data()), length);
         if (kept.back() == '\0') kept.pop_back();

@@ -1,8 +1,8 @@
 #include "about/frmAbout.h"
 
-#include "web_links/WebLinks.h"
-
 #include <karvelo/Version.h>
+
+#include "web_links/WebLinks.h"
 
 namespace karvelo::about {
 
@@ -16,7 +16,8 @@ frmAbout::frmAbout(const platform::Services& services)
       Line1_0(*this, nullptr, "Line1(0)", 120, 1920, 4440, 1920, forms::rgb(0xFF, 0xFF, 0xFF), 2),
       lblVersion(*this, nullptr, "lblVersion", Rect{240, 1980, 3885, 225}, "Version"),
       lblDisclaimer(*this, nullptr, "lblDisclaimer", Rect{225, 2340, 3630, 255}, CopyrightNotice),
-      Label1(*this, nullptr, "Label1", Rect{240, 2700, 3495, 255}, std::string(web_links::MakerHome)),
+      Label1(*this, nullptr, "Label1", Rect{240, 2700, 3495, 255},
+             std::string(web_links::MakerHome)),
       cmdOK(*this, nullptr, "cmdOK", Rect{1560, 3060, 1260, 345}, "OK"),
       services_(services) {
   borderStyle = forms::BorderStyle::FixedDialog;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 #include "forms/CommandButton.h"
 #include "forms/Form.h"
 #include "forms/Label.h"
@@ -7,8 +9,6 @@
 #include "forms/PictureBox.h"
 #include "platform/Registry.h"
 #include "platform/Services.h"
-
-#include <string>
 
 namespace karvelo::about {
 

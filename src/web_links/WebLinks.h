@@ -1,9 +1,9 @@
 #pragma once
 
-#include "platform/ShellOpen.h"
-
 #include <cstdint>
 #include <string_view>
+
+#include "platform/ShellOpen.h"
 
 namespace karvelo::web_links {
 

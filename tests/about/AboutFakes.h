@@ -1,13 +1,13 @@
 #pragma once
 
+#include <set>
+#include <string>
+#include <vector>
+
 #include "fakes/FakeRegistry.h"
 #include "fakes/FakeShellOpen.h"
 #include "forms/RuntimeError.h"
 #include "platform/Services.h"
-
-#include <set>
-#include <string>
-#include <vector>
 
 namespace karvelo::fakes {
 

@@ -1,14 +1,13 @@
-#include "about/frmAbout.h"
-#include "web_links/WebLinks.h"
-
-#include "AboutFakes.h"
-
 #include <gtest/gtest.h>
 
 #include <functional>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "AboutFakes.h"
+#include "about/frmAbout.h"
+#include "web_links/WebLinks.h"
 
 using karvelo::about::frmAbout;
 using karvelo::fakes::AboutServices;
@@ -48,9 +47,9 @@ TEST(AboutWindow, LayoutTextsAndFocusAfterLoad) {
 
 TEST(AboutWindow, OkByClickEnterOrEscUnloadsTheWindow) {
   AboutServices fakes;
-  const std::vector<std::function<void(frmAbout&)>> presses{
-      [](frmAbout& a) { a.cmdOK.click(); }, [](frmAbout& a) { a.pressEnter(); },
-      [](frmAbout& a) { a.pressEscape(); }};
+  const std::vector<std::function<void(frmAbout&)>> presses{[](frmAbout& a) { a.cmdOK.click(); },
+                                                            [](frmAbout& a) { a.pressEnter(); },
+                                                            [](frmAbout& a) { a.pressEscape(); }};
   for (const auto& press : presses) {
     frmAbout about{fakes.services()};
     about.load();
@@ -72,7 +71,7 @@ TEST(AboutWindow, EachLinkOpensTheMakersSiteForTheAboutWindowAndKeepsTheHandPoin
   frmAbout about{fakes.services()};
   about.hWnd = 0x5150;
   about.load();
-  const FakeShellOpen::Call expected{0x5150, "Open", std::string(web_links::MakerHome),
+  const FakeShellOpen::Call expected{0x5150,       "Open",       std::string(web_links::MakerHome),
                                      std::nullopt, std::nullopt, 0};
   about.Label1.click();
   EXPECT_EQ(about.MousePointer(), pointer::Custom);

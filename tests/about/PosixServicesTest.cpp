@@ -1,20 +1,19 @@
-#include "about/frmAbout.h"
-#include "platform/posix/DetachedSpawn.h"
-#include "platform/posix/PosixFileSystem.h"
-#include "platform/posix/PosixRegistry.h"
-#include "platform/posix/PosixShellOpen.h"
-
-#include "AboutFakes.h"
-
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
-#include <sys/wait.h>
-#include <unistd.h>
+
+#include "AboutFakes.h"
+#include "about/frmAbout.h"
+#include "platform/posix/DetachedSpawn.h"
+#include "platform/posix/PosixFileSystem.h"
+#include "platform/posix/PosixRegistry.h"
+#include "platform/posix/PosixShellOpen.h"
 
 namespace fs = std::filesystem;
 using namespace karvelo::platform;
@@ -106,7 +105,7 @@ TEST(PosixServices, EmptyRegistryMakesTheLauncherShowItsMessage) {
   karvelo::fakes::AboutServices fakes;
   PosixRegistry registry;
   Services services = fakes.services();
-  Services withEmptyRegistry{services.processes, services.files, services.messages,
+  Services withEmptyRegistry{services.processes,   services.files, services.messages,
                              services.application, services.shell, registry};
   karvelo::about::frmAbout about{withEmptyRegistry};
   std::string value = "stale";

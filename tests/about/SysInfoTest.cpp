@@ -1,12 +1,11 @@
-#include "about/frmAbout.h"
-#include "forms/RuntimeError.h"
-
-#include "AboutFakes.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
+
+#include "AboutFakes.h"
+#include "about/frmAbout.h"
+#include "forms/RuntimeError.h"
 
 using karvelo::RuntimeError;
 using karvelo::about::frmAbout;
@@ -116,8 +115,9 @@ TEST_F(SysInfo, ValueBytesBecomeTextByTheTerminatorRule) {
   EXPECT_EQ(read(FakeRegistry::text(std::string(1024, 'x'), true), &ok), "");
   EXPECT_FALSE(ok);
   // Types other than text and DWORD leave the value as it was and still count as read.
-  EXPECT_EQ(read(FakeRegistry::text("%SystemRoot%\\msinfo32.exe", true,
-                                    Registry::TypeExpandString), &ok), "");
+  EXPECT_EQ(
+      read(FakeRegistry::text("%SystemRoot%\\msinfo32.exe", true, Registry::TypeExpandString), &ok),
+      "");
   EXPECT_TRUE(ok);
   // A DWORD in hexadecimal, most significant byte first; the dropped zero is a leading one.
   EXPECT_EQ(read({Registry::TypeDword, {0x2A, 0x01, 0x00, 0x00}}), "&h00012A");
@@ -127,9 +127,9 @@ TEST_F(SysInfo, ValueBytesBecomeTextByTheTerminatorRule) {
 
 TEST_F(SysInfo, OddValuesEndInTheMessage) {
   // A REG_EXPAND_SZ path reads as empty; starting the empty path fails.
-  fakes.registry.set(PathKey, "PATH",
-                     FakeRegistry::text("%SystemRoot%\\msinfo32.exe", true,
-                                        Registry::TypeExpandString));
+  fakes.registry.set(
+      PathKey, "PATH",
+      FakeRegistry::text("%SystemRoot%\\msinfo32.exe", true, Registry::TypeExpandString));
   about.StartSysInfo();
   EXPECT_EQ(fakes.messages.shown, std::vector<Shown>{Unavailable});
   EXPECT_EQ(openedKeys(), std::vector<std::string>{PathKey});

@@ -1,12 +1,12 @@
 #pragma once
 
-#include "platform/Registry.h"
-
 #include <cstring>
 #include <map>
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "platform/Registry.h"
 
 namespace karvelo::fakes {
 
@@ -33,7 +33,8 @@ class FakeRegistry final : public platform::Registry {
     return v;
   }
 
-  void set(const std::string& subKey, const std::string& name, Value value, Key root = LocalMachine) {
+  void set(const std::string& subKey, const std::string& name, Value value,
+           Key root = LocalMachine) {
     keys[{root, subKey}][name] = std::move(value);
   }
 
@@ -47,8 +48,8 @@ class FakeRegistry final : public platform::Registry {
     return Success;
   }
 
-  long queryValue(Key handle, const std::string& valueName, std::uint32_t& type,
-                  std::uint8_t* data, std::uint32_t& length) override {
+  long queryValue(Key handle, const std::string& valueName, std::uint32_t& type, std::uint8_t* data,
+                  std::uint32_t& length) override {
     queries.push_back(valueName);
     const auto key = openKeys.find(handle);
     if (key == openKeys.end()) return InvalidHandle;

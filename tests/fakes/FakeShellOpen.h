@@ -1,11 +1,11 @@
 #pragma once
 
-#include "platform/ShellOpen.h"
-
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "platform/ShellOpen.h"
 
 namespace karvelo::fakes {
 

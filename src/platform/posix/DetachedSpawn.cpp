@@ -1,12 +1,13 @@
 #include "platform/posix/DetachedSpawn.h"
 
-#include <cerrno>
-#include <cstdlib>
 #include <fcntl.h>
-#include <string_view>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <string_view>
 
 namespace karvelo::platform {
 

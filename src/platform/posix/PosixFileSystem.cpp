@@ -1,9 +1,9 @@
 #include "platform/posix/PosixFileSystem.h"
 
-#include "forms/RuntimeError.h"
-
 #include <filesystem>
 #include <system_error>
+
+#include "forms/RuntimeError.h"
 
 namespace karvelo::platform {
 

@@ -9,8 +9,8 @@ class PosixRegistry final : public Registry {
  public:
   long openKey(Key root, const std::string& subKey, std::uint32_t options, std::uint32_t access,
                Key& handle) override;
-  long queryValue(Key handle, const std::string& valueName, std::uint32_t& type,
-                  std::uint8_t* data, std::uint32_t& length) override;
+  long queryValue(Key handle, const std::string& valueName, std::uint32_t& type, std::uint8_t* data,
+                  std::uint32_t& length) override;
   long closeKey(Key handle) override;
 };
 

@@ -1,10 +1,10 @@
 #include "platform/posix/PosixShellOpen.h"
 
-#include "platform/posix/DetachedSpawn.h"
-
 #include <algorithm>
 #include <cctype>
 #include <string_view>
+
+#include "platform/posix/DetachedSpawn.h"
 
 namespace karvelo::platform {
 
