@@ -1,0 +1,102 @@
+// Moves every entry of a full list to the other list and back, and selects and deselects every
+// entry, through the main window's handlers, for growing list sizes. Prints the time of each step
+// and its growth per doubling of n: about 2.1 for n log n, about 4 for n squared.
+#include "forms/RuntimeError.h"
+#include "main_window/Form1.h"
+
+#include <array>
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <random>
+#include <string>
+#include <vector>
+
+using namespace karvelo;
+
+namespace {
+
+struct NoProcesses final : platform::Processes {
+  void start(const std::string&, int) override {}
+  std::string programFolder() const override { return {}; }
+};
+struct NoFiles final : platform::FileSystem {
+  std::vector<std::string> filesIn(const std::string& folder) const override {
+    throw RuntimeError(RuntimeError::PathNotFound, folder);
+  }
+};
+struct NoMessages final : platform::MessageBoxes {
+  void show(const std::string&, int, const std::string&) override {}
+};
+struct NoApplication final : platform::Application {
+  void show(forms::Form&) override {}
+  void end() override {}
+};
+
+constexpr std::array<const char*, 7> StepNames = {
+    "fill List1", "select all", "move =>", "select all 2", "move <=", "select all", "deselect all"};
+
+// Best of a few runs, in milliseconds, for each step.
+std::array<double, StepNames.size()> measure(int n) {
+  std::array<double, StepNames.size()> best;
+  best.fill(1e30);
+  std::mt19937 random(12345);
+  std::vector<std::string> names;
+  for (int i = 0; i < n; ++i) names.push_back("IMG_" + std::to_string(random() % 1000000) + ".jpg");
+
+  for (int run = 0; run < 5; ++run) {
+    NoProcesses processes;
+    NoFiles files;
+    NoMessages messages;
+    NoApplication application;
+    main_window::Form1 form(platform::Services{processes, files, messages, application});
+    form.load();
+    const std::array<std::function<void()>, StepNames.size()> steps = {
+        [&] {
+          for (const auto& name : names) form.List1.AddItem(name);
+        },
+        [&] { form.SelectAll_Click(); },
+        [&] { form.cmdAdd_Click(); },
+        [&] { form.SelectAll2_Click(); },
+        [&] { form.cmdRemove_Click(); },
+        [&] { form.SelectAll_Click(); },
+        [&] { form.deselectall_Click(); },
+    };
+    for (std::size_t s = 0; s < steps.size(); ++s) {
+      const auto start = std::chrono::steady_clock::now();
+      steps[s]();
+      const std::chrono::duration<double, std::milli> took =
+          std::chrono::steady_clock::now() - start;
+      best[s] = std::min(best[s], took.count());
+    }
+    if (form.List1.ListCount() != n || form.List2.ListCount() != 0) {
+      std::fprintf(stderr, "unexpected list sizes\n");
+      std::exit(1);
+    }
+  }
+  return best;
+}
+
+}  // namespace
+
+int main() {
+  const int sizes[] = {4096, 8192, 16384, 32767};
+  std::vector<std::array<double, StepNames.size()>> results;
+  for (int n : sizes) results.push_back(measure(n));
+
+  std::printf("%-14s", "step");
+  for (int n : sizes) std::printf("%12d", n);
+  std::printf("   growth per doubling\n");
+  for (std::size_t s = 0; s < StepNames.size(); ++s) {
+    std::printf("%-14s", StepNames[s]);
+    for (const auto& r : results) std::printf("%10.3fms", r[s]);
+    std::printf("  ");
+    for (std::size_t i = 1; i < results.size(); ++i) {
+      // The last size is one short of a doubling; scale it as if it were 32768.
+      const double factor = (i + 1 == results.size()) ? 32768.0 / 32767.0 : 1.0;
+      std::printf(" %5.2f", results[i][s] * factor / results[i - 1][s]);
+    }
+    std::printf("\n");
+  }
+  std::printf("(n log n grows about 2.1 per doubling, n squared 4)\n");
+}

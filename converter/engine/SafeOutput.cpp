@@ -1,0 +1,167 @@
+#include "converter/engine/SafeOutput.h"
+
+#include "converter/core/ConversionError.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace karvelo::converter {
+
+namespace {
+
+// The temporary file being written, for the signal handler; empty when there is none.
+char pendingTemporary[4096];
+
+extern "C" void removeTemporaryAndEnd(int signalNumber)
+{
+    if (pendingTemporary[0] != '\0') {
+        ::unlink(pendingTemporary);
+    }
+    ::signal(signalNumber, SIG_DFL);
+    ::raise(signalNumber);
+}
+
+void guardTemporary(const std::string& path)
+{
+    if (path.size() < sizeof pendingTemporary) {
+        std::memcpy(pendingTemporary, path.c_str(), path.size() + 1);
+    }
+    struct sigaction action {};
+    action.sa_handler = removeTemporaryAndEnd;
+    sigemptyset(&action.sa_mask);
+    for (int signalNumber : {SIGTERM, SIGINT, SIGHUP}) {
+        ::sigaction(signalNumber, &action, nullptr);
+    }
+}
+
+void forgetTemporary()
+{
+    pendingTemporary[0] = '\0';
+}
+
+[[noreturn]] void writeFailure(const std::string& path, int error)
+{
+    throw ConversionError(ExitCode::WriteFailure,
+                          "cannot write \"" + path + "\": " + std::strerror(error));
+}
+
+[[noreturn]] void outputExists(const std::string& path)
+{
+    throw ConversionError(ExitCode::OutputExists,
+                          "\"" + path + "\" already exists and /o was not given");
+}
+
+std::string folderOf(const std::string& path)
+{
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos) {
+        return ".";
+    }
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+mode_t newFileMode()
+{
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0666 & ~mask;
+}
+
+// Moves the temporary file to the final name unless that name is taken.
+int renameWithoutReplacing(const std::string& from, const std::string& to)
+{
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
+        return 0;
+    }
+    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) {
+        return errno;
+    }
+    // File systems without the no-replace rename: a hard link fails on an existing name too.
+    if (::link(from.c_str(), to.c_str()) == 0) {
+        ::unlink(from.c_str());
+        return 0;
+    }
+    if (errno == EEXIST) {
+        return EEXIST;
+    }
+    // Neither: test, then rename (a file appearing in between would be replaced).
+    if (pathExists(to)) {
+        return EEXIST;
+    }
+    return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
+}
+
+} // namespace
+
+bool pathExists(const std::string& path)
+{
+    struct stat status {};
+    return ::lstat(path.c_str(), &status) == 0;
+}
+
+void writeSafely(const std::string& finalPath, std::span<const std::uint8_t> bytes, bool replace)
+{
+    std::string temporary = folderOf(finalPath) + "/.multiconv-XXXXXX";
+    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
+    if (fd < 0) {
+        writeFailure(finalPath, errno);
+    }
+    guardTemporary(temporary);
+    auto fail = [&](int error) {
+        ::close(fd);
+        ::unlink(temporary.c_str());
+        forgetTemporary();
+        writeFailure(finalPath, error);
+    };
+
+    std::size_t written = 0;
+    while (written < bytes.size()) {
+        const ssize_t count = ::write(fd, bytes.data() + written, bytes.size() - written);
+        if (count < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            fail(errno);
+        }
+        written += static_cast<std::size_t>(count);
+    }
+    if (const char* pause = std::getenv("MULTICONV_TEST_STOP_BEFORE_RENAME"); pause && *pause) {
+        ::raise(SIGSTOP); // lets a test kill the converter at this exact point
+    }
+
+    struct stat existing {};
+    const bool replacing = replace && ::stat(finalPath.c_str(), &existing) == 0;
+    if (::fchmod(fd, replacing ? (existing.st_mode & 07777) : newFileMode()) != 0) {
+        fail(errno);
+    }
+    // The old file is only given up for one whose contents are safely on disk.
+    if (replacing && ::fsync(fd) != 0) {
+        fail(errno);
+    }
+    if (::close(fd) != 0) {
+        const int error = errno;
+        ::unlink(temporary.c_str());
+        forgetTemporary();
+        writeFailure(finalPath, error);
+    }
+
+    const int error = replace ? (::rename(temporary.c_str(), finalPath.c_str()) == 0 ? 0 : errno)
+                              : renameWithoutReplacing(temporary, finalPath);
+    if (error != 0) {
+        ::unlink(temporary.c_str());
+        forgetTemporary();
+        if (error == EEXIST) {
+            outputExists(finalPath);
+        }
+        writeFailure(finalPath, error);
+    }
+    forgetTemporary();
+}
+
+} // namespace karvelo::converter

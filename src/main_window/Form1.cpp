@@ -1,0 +1,136 @@
+#include "main_window/Form1.h"
+
+#include "forms/RuntimeError.h"
+#include "platform/PathStyle.h"
+#include "resize_job/ConverterCommandLine.h"
+#include "resize_job/LaunchBatch.h"
+
+#include <string>
+
+namespace karvelo::main_window {
+
+using resize_job::ResizeMethod;
+
+void Form1::wireEvents() {
+  cmdExit.Click = [this] { cmdExit_Click(); };
+  mnuExit.Click = [this] { mnuExit_Click(); };
+  cmdAdd.Click = [this] { cmdAdd_Click(); };
+  cmdRemove.Click = [this] { cmdRemove_Click(); };
+  SelectAll.Click = [this] { SelectAll_Click(); };
+  deselectall.Click = [this] { deselectall_Click(); };
+  SelectAll2.Click = [this] { SelectAll2_Click(); };
+  DeselectAll2.Click = [this] { DeselectAll2_Click(); };
+  cmdRefresh.Click = [this] { cmdRefresh_Click(); };
+  cmdResize.Click = [this] { cmdResize_Click(); };
+}
+
+void Form1::Form_Load() {
+  // The list only: the text field keeps "25 %" with no entry selected.
+  for (const char* ratio : {"25 %", "40 %", "50 %", "60 %", "75 %", "85 %"}) {
+    cmbRatio.AddItem(ratio);
+  }
+  resize_job::Module1::InitProgressBar(*this);
+}
+
+void Form1::Form_Unload(std::int16_t& cancel) {
+  (void)cancel;  // a close is never refused
+  services.application.end();
+}
+
+void Form1::cmdExit_Click() { Unload(); }
+
+// Ends the program without unloading the window, so Form_Unload does not run.
+void Form1::mnuExit_Click() { services.application.end(); }
+
+void Form1::MoveListBoxItems(forms::ListBox& lstListToAddTo, forms::ListBox& lstListToRemoveFrom) {
+  // From the last entry down, so that removing an entry leaves the indexes still to be visited
+  // in place. A move never fails: once the target holds as many entries as a list can, the move
+  // stops and the entries not yet moved stay where they are, still selected.
+  const auto count = static_cast<std::int16_t>(lstListToRemoveFrom.ListCount());
+  for (std::int16_t i = static_cast<std::int16_t>(count - 1); i >= 0; --i) {
+    if (!lstListToRemoveFrom.Selected(i)) continue;
+    if (lstListToAddTo.ListCount() >= forms::ListBox::MaxEntries) return;
+    lstListToAddTo.AddItem(lstListToRemoveFrom.List(i));
+    lstListToAddTo.setItemData(lstListToAddTo.NewIndex(), lstListToRemoveFrom.ItemData(i));
+    lstListToRemoveFrom.RemoveItem(i);
+  }
+}
+
+void Form1::selectEveryEntry(forms::ListBox& list, bool selected) {
+  // The range runs from index 0 to the entry count; the list limits it to the entries it has.
+  const auto count = static_cast<std::int16_t>(list.ListCount());
+  list.sendMessage(forms::ListBox::LB_SELITEMRANGE, selected ? 1 : 0, MakeLong(0, count));
+}
+
+void Form1::cmdAdd_Click() { MoveListBoxItems(List2, List1); }
+void Form1::cmdRemove_Click() { MoveListBoxItems(List1, List2); }
+void Form1::SelectAll_Click() { selectEveryEntry(List1, true); }
+void Form1::deselectall_Click() { selectEveryEntry(List1, false); }
+void Form1::SelectAll2_Click() { selectEveryEntry(List2, true); }
+void Form1::DeselectAll2_Click() { selectEveryEntry(List2, false); }
+
+void Form1::cmdRefresh_Click() {
+  List1.Clear();
+  List2.Clear();
+  try {
+    module1.ListFolderFiles(lblPicFolder.Caption());
+  } catch (const RuntimeError&) {
+    // The source folder is gone or was never chosen: end quietly with both lists empty and the
+    // destination untouched, as the source folder's Browse does, rather than end the program.
+    return;
+  }
+  if (chkSource.isChecked()) lblPicFolderDest.setCaption(lblPicFolder.Caption());
+}
+
+resize_job::ResizeRequest Form1::readResizeRequest() const {
+  resize_job::ResizeRequest request;
+  request.SourceFolder = lblPicFolder.Caption();
+  request.DestFolder = lblPicFolderDest.Caption();
+  request.FileNames.reserve(static_cast<std::size_t>(List2.ListCount()));
+  for (int i = 0; i < List2.ListCount(); ++i) request.FileNames.push_back(List2.List(i));
+  if (opt1.Value()) {
+    request.Method = ResizeMethod::Ratio;
+  } else if (opt2.Value()) {
+    request.Method = ResizeMethod::SpecificHeight;
+  } else if (opt3.Value()) {
+    request.Method = ResizeMethod::SpecificWidth;
+  }
+  request.RatioText = resize_job::leftCharacters(cmbRatio.Text(), 2);
+  request.HeightText = txtHeight.Text();
+  request.WidthText = txtWidth.Text();
+  request.MaintainAspect = chkMaintain.isChecked();
+  request.Overwrite = chkOverwrite.isChecked();
+  request.Prefix = txtPrefix.Text();
+  request.Suffix = txtSuffix.Text();
+  return request;
+}
+
+void Form1::cmdResize_Click() {
+  // The one trap of this handler: any run-time failure, from the ratio conversion to a start
+  // that fails, restores the default pointer and ends the handler without a message.
+  try {
+    resize_job::ResizeRequest request = readResizeRequest();
+    if (resize_job::hasBothFolders(request)) {
+      SelectAll2_Click();
+      module1.FileCount = static_cast<std::int16_t>(List2.ListCount());
+    }
+    if (const auto message = resize_job::CheckResizeRequest(request, decimalSeparator)) {
+      services.messages.show(*message, resize_job::entryError::Style,
+                             std::string(resize_job::entryError::Title));
+      return;
+    }
+    if (request.Method == ResizeMethod::Ratio) {
+      // The drop-down keeps the cut text ("25" for "25 %"), and the ratio is read back from it.
+      cmbRatio.setText(request.RatioText);
+      request.RatioText = cmbRatio.Text();
+    }
+    const resize_job::ConverterSegments segments =
+        resize_job::PrepareConverterSegments(request, decimalSeparator);
+    resize_job::LaunchBatch(*this, request, segments, module1.FileCount, services.processes,
+                            platform::nativePaths);
+  } catch (const RuntimeError&) {
+    setMousePointer(forms::pointer::Default);
+  }
+}
+
+}  // namespace karvelo::main_window

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "converter/engine/Picture.h"
+
+#include <array>
+#include <filesystem>
+
+namespace karvelo::converter::testing {
+
+using Rgb = std::array<std::uint8_t, 3>;
+
+inline constexpr Rgb red{220, 30, 30};
+inline constexpr Rgb green{30, 200, 40};
+inline constexpr Rgb blue{30, 40, 220};
+inline constexpr Rgb white{250, 250, 250};
+
+// Four plain quadrants: top left, top right, bottom left, bottom right.
+Image quadrants(PixelSize size, const std::array<Rgb, 4>& colors, ColorModel model = ColorModel::Rgb);
+
+// A smooth colour ramp with a diagonal edge, in the given colour model.
+Image ramp(PixelSize size, ColorModel model);
+
+// Writes the picture through the converter's own encoders.
+void writePicture(const std::filesystem::path& path, const Picture& picture, PictureFormat format);
+
+// Reads a picture whole, at full scale.
+Picture readPicture(const std::filesystem::path& path);
+
+// The colour at the centre of a quadrant (0 top left, 1 top right, 2 bottom left, 3 bottom right).
+Rgb quadrantColor(const Image& image, int quadrant);
+
+// Whether two colours differ by at most `tolerance` in every channel.
+bool near(const Rgb& a, const Rgb& b, int tolerance = 40);
+
+} // namespace karvelo::converter::testing

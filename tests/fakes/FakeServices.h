@@ -1,0 +1,21 @@
+#pragma once
+
+#include "fakes/FakeApplication.h"
+#include "fakes/FakeFileSystem.h"
+#include "fakes/FakeMessageBoxes.h"
+#include "fakes/FakeProcesses.h"
+#include "platform/Services.h"
+
+namespace karvelo::fakes {
+
+// Every fake service in one place; services() hands them to a window.
+struct FakeServices {
+  FakeProcesses processes;
+  FakeFileSystem files;
+  FakeMessageBoxes messages;
+  FakeApplication application;
+
+  platform::Services services() { return {processes, files, messages, application}; }
+};
+
+}  // namespace karvelo::fakes

@@ -1,0 +1,142 @@
+#include "cmdline/CommandLine.h"
+#include "forms/RuntimeError.h"
+#include "resize_job/ConverterCommandLine.h"
+
+#include <gtest/gtest.h>
+
+using namespace karvelo;
+using namespace karvelo::resize_job;
+using namespace std::string_literals;  // GCC 12 warns wrongly on some assignments of plain literals
+using platform::posixPaths;
+using platform::windowsPaths;
+
+namespace {
+
+ResizeRequest beachRequest() {
+  ResizeRequest r;
+  r.SourceFolder = "C:\\Photos"s;
+  r.DestFolder = "C:\\Small"s;
+  r.FileNames = {"beach.jpg"};
+  return r;
+}
+
+std::string lineFor(const ResizeRequest& r, const std::string& programFolder = "C:\\Tools",
+                    const platform::PathStyle& paths = windowsPaths, char separator = '.') {
+  return BuildConverterCommandLine(programFolder, r, PrepareConverterSegments(r, separator),
+                                   r.FileNames.at(0), paths);
+}
+
+const std::string Front = R"(C:\Tools\multiconv.exe /s:"C:\Photos\beach.jpg" /d:"C:\Small")";
+
+}  // namespace
+
+TEST(ConverterCommandLine, TheThreeWorkedExamples) {
+  ResizeRequest height = beachRequest();
+  height.Method = ResizeMethod::SpecificHeight;
+  height.HeightText = "480"s;
+  height.MaintainAspect = true;
+  height.Overwrite = true;
+  height.Prefix = "t"s;
+  height.Suffix = "small"s;
+  EXPECT_EQ(lineFor(height), Front + " /m:hr /h:480 /o /suf:-small");
+
+  ResizeRequest width = beachRequest();
+  width.Method = ResizeMethod::SpecificWidth;
+  width.WidthText = "640"s;
+  width.Prefix = "t"s;
+  EXPECT_EQ(lineFor(width), Front + " /m:w /w:640  /pre:t ");
+
+  ResizeRequest ratio = beachRequest();
+  ratio.Method = ResizeMethod::Ratio;
+  ratio.RatioText = "50"s;
+  EXPECT_EQ(lineFor(ratio), Front + " /m:r /r:0.5");
+  ratio.RatioText = "25"s;
+  EXPECT_EQ(lineFor(ratio), Front + " /m:r /r:0.25");
+  EXPECT_EQ(lineFor(ratio, "C:\\Tools", windowsPaths, ','), Front + " /m:r /r:0,25");
+  ratio.RatioText = "10"s;
+  EXPECT_EQ(lineFor(ratio), Front + " /m:r /r:0.1");
+}
+
+TEST(ConverterCommandLine, CopiesFoldersAndTextsAsTheyStand) {
+  ResizeRequest r = beachRequest();
+  r.SourceFolder = "C:\\"s;
+  r.DestFolder = " "s;
+  r.Method = ResizeMethod::SpecificHeight;
+  r.HeightText = " 12.5"s;
+  r.Suffix = "a b"s;
+  EXPECT_EQ(lineFor(r, "D:\\"), R"(D:\\multiconv.exe /s:"C:\\beach.jpg" /d:" ")"
+                                " /m:h /h: 12.5 /suf:-a b");
+
+  // A program folder with blanks is not quoted; an empty prefix gives no naming switch.
+  r = beachRequest();
+  r.Method = ResizeMethod::SpecificWidth;
+  r.WidthText = "-5"s;
+  r.MaintainAspect = true;
+  EXPECT_EQ(lineFor(r, "C:\\Program Files\\Karvelo"),
+            R"(C:\Program Files\Karvelo\multiconv.exe /s:"C:\Photos\beach.jpg" /d:"C:\Small")"
+            " /m:wr /w:-5 ");
+}
+
+TEST(ConverterCommandLine, PosixPathsUseSlashAndTheBareConverterName) {
+  ResizeRequest r;
+  r.SourceFolder = "/home/ann/Photos"s;
+  r.DestFolder = "/home/ann/Small"s;
+  r.FileNames = {"beach 1.jpg"};
+  r.Method = ResizeMethod::Ratio;
+  r.RatioText = "75"s;
+  r.Prefix = "t"s;
+  EXPECT_EQ(lineFor(r, "/opt/karvelo", posixPaths),
+            R"(/opt/karvelo/multiconv /s:"/home/ann/Photos/beach 1.jpg" /d:"/home/ann/Small")"
+            " /m:r /r:0.75 /pre:t ");
+}
+
+TEST(ConverterCommandLine, SplitsIntoTheConvertersWordsAlsoWithBlanksAndTrailingBackslashes) {
+  ResizeRequest r = beachRequest();
+  r.SourceFolder = "C:\\My Photos\\"s;
+  r.DestFolder = "D:\\"s;
+  r.FileNames = {"a b.jpg"};
+  r.Method = ResizeMethod::SpecificWidth;
+  r.WidthText = "640"s;
+  r.Prefix = "t"s;
+  r.Suffix = "x"s;
+  EXPECT_EQ(cmdline::splitCommandLine(lineFor(r)),
+            (std::vector<std::string>{R"(C:\Tools\multiconv.exe)", R"(/s:C:\My Photos\\a b.jpg)",
+                                      R"(/d:D:\)", "/m:w", "/w:640", "/pre:t", "/suf:-x"}));
+}
+
+TEST(ConverterCommandLine, RatioThatIsNotANumberAndQuotesInPathsFail) {
+  ResizeRequest r = beachRequest();
+  r.Method = ResizeMethod::Ratio;
+  for (const char* text : {"ab", "", "5%"}) {
+    r.RatioText = text;
+    EXPECT_THROW(PrepareConverterSegments(r, '.'), RuntimeError) << text;
+  }
+  r.RatioText = "25"s;
+  const ConverterSegments segments = PrepareConverterSegments(r, '.');
+  EXPECT_THROW(BuildConverterCommandLine("/opt", r, segments, "say \"hi\".jpg", posixPaths),
+               RuntimeError);
+  r.DestFolder = "/tmp/\"x"s;
+  EXPECT_THROW(BuildConverterCommandLine("/opt", r, segments, "a.jpg", posixPaths), RuntimeError);
+}
+
+// The order of the checks and their texts are tested through the Resize button; here the parts
+// that depend on the method and the decimal separator.
+TEST(CheckResizeRequest, LooksOnlyAtTheValueOfTheChosenMethod) {
+  ResizeRequest r = beachRequest();
+  r.Method = ResizeMethod::Ratio;
+  r.RatioText = "ab"s;  // never checked: its conversion fails later, silently
+  EXPECT_EQ(CheckResizeRequest(r, '.'), std::nullopt);
+  r.Method = ResizeMethod::SpecificHeight;
+  r.WidthText = "640"s;
+  EXPECT_EQ(CheckResizeRequest(r, '.'), "Please enter a valid resize value.");
+  r.HeightText = "12,5"s;
+  EXPECT_EQ(CheckResizeRequest(r, '.'), "Please enter a valid resize value.");
+  EXPECT_EQ(CheckResizeRequest(r, ','), std::nullopt);
+  r.Method = ResizeMethod::SpecificWidth;
+  r.WidthText = ""s;
+  EXPECT_EQ(CheckResizeRequest(r, ','), "Please enter a valid resize value.");
+
+  EXPECT_EQ(leftCharacters("25 %", 2), "25");
+  EXPECT_EQ(leftCharacters("7", 2), "7");
+  EXPECT_EQ(leftCharacters("\u00e95 %", 2), "\u00e95");  // two characters, not bytes
+}
