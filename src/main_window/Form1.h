@@ -1,5 +1,6 @@
 #pragma once
 
+#include "about/frmAbout.h"
 #include "forms/CheckBox.h"
 #include "forms/ComboBox.h"
 #include "forms/CommandButton.h"
@@ -15,6 +16,7 @@
 #include "resize_job/ResizeRequest.h"
 
 #include <cstdint>
+#include <memory>
 
 namespace karvelo::main_window {
 
@@ -112,6 +114,14 @@ class Form1 : public forms::Form {
   void DeselectAll2_Click();
   void cmdRefresh_Click();
   void cmdResize_Click();
+  void mnuAbout_Click();
+  void mnuFAQ_Click();
+  void mnuSupport_Click();
+  void MnuUpload_Click();
+
+  // The About window while one exists, else null. One that OK or its close box has unloaded
+  // stays here until the next About replaces it.
+  about::frmAbout* aboutWindow() const { return about_.get(); }
 
   // The choices that Resize reads, as the controls hold them now.
   resize_job::ResizeRequest readResizeRequest() const;
@@ -124,6 +134,8 @@ class Form1 : public forms::Form {
   void applyLayoutDetails();
   void wireEvents();
   static void selectEveryEntry(forms::ListBox& list, bool selected);
+
+  std::unique_ptr<about::frmAbout> about_;
 };
 
 }  // namespace karvelo::main_window

@@ -5,18 +5,18 @@
 #include <string>
 #include <vector>
 
-#include "AboutFakes.h"
 #include "about/frmAbout.h"
+#include "fakes/FakeServices.h"
 #include "web_links/WebLinks.h"
 
 using karvelo::about::frmAbout;
-using karvelo::fakes::AboutServices;
+using karvelo::fakes::FakeServices;
 using karvelo::fakes::FakeShellOpen;
 namespace pointer = karvelo::forms::pointer;
 namespace web_links = karvelo::web_links;
 
 TEST(AboutWindow, LayoutTextsAndFocusAfterLoad) {
-  AboutServices fakes;
+  FakeServices fakes;
   frmAbout about{fakes.services()};
   EXPECT_EQ(about.Caption(), "About");
   EXPECT_EQ(about.lblTitle.Caption(), "Application Title");
@@ -46,7 +46,7 @@ TEST(AboutWindow, LayoutTextsAndFocusAfterLoad) {
 }
 
 TEST(AboutWindow, OkByClickEnterOrEscUnloadsTheWindow) {
-  AboutServices fakes;
+  FakeServices fakes;
   const std::vector<std::function<void(frmAbout&)>> presses{[](frmAbout& a) { a.cmdOK.click(); },
                                                             [](frmAbout& a) { a.pressEnter(); },
                                                             [](frmAbout& a) { a.pressEscape(); }};
@@ -67,7 +67,7 @@ TEST(AboutWindow, OkByClickEnterOrEscUnloadsTheWindow) {
 }
 
 TEST(AboutWindow, EachLinkOpensTheMakersSiteForTheAboutWindowAndKeepsTheHandPointer) {
-  AboutServices fakes;
+  FakeServices fakes;
   frmAbout about{fakes.services()};
   about.hWnd = 0x5150;
   about.load();

@@ -8,8 +8,8 @@
 #include <fstream>
 #include <string>
 
-#include "AboutFakes.h"
 #include "about/frmAbout.h"
+#include "fakes/FakeServices.h"
 #include "platform/posix/DetachedSpawn.h"
 #include "platform/posix/PosixFileSystem.h"
 #include "platform/posix/PosixRegistry.h"
@@ -102,7 +102,7 @@ TEST(PosixServices, ShellOpenHandsTheAddressToTheDesktopOpener) {
 }
 
 TEST(PosixServices, EmptyRegistryMakesTheLauncherShowItsMessage) {
-  karvelo::fakes::AboutServices fakes;
+  karvelo::fakes::FakeServices fakes;
   PosixRegistry registry;
   Services services = fakes.services();
   Services withEmptyRegistry{services.processes,   services.files, services.messages,

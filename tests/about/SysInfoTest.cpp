@@ -1,19 +1,20 @@
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
 #include <vector>
 
-#include "AboutFakes.h"
 #include "about/frmAbout.h"
+#include "fakes/FakeServices.h"
 #include "forms/RuntimeError.h"
 
 using karvelo::RuntimeError;
 using karvelo::about::frmAbout;
-using karvelo::fakes::AboutServices;
 using karvelo::fakes::FakeRegistry;
+using karvelo::fakes::FakeServices;
 using karvelo::platform::Registry;
-using Start = karvelo::fakes::StartRecorder::Start;
-using Shown = karvelo::fakes::MessageRecorder::Shown;
+using Start = karvelo::fakes::FakeProcesses::Start;
+using Shown = karvelo::fakes::FakeMessageBoxes::Shown;
 
 namespace {
 
@@ -22,8 +23,18 @@ const std::string FolderKey = "SOFTWARE\\Microsoft\\Shared Tools Location";
 const Shown Unavailable{"System Information Is Unavailable At This Time", 0, "Karvelo"};
 
 struct SysInfo : ::testing::Test {
-  AboutServices fakes;
+  FakeServices fakes;
   frmAbout about{fakes.services()};
+  // Command lines that cannot be started, besides the empty one.
+  std::set<std::string> failing;
+
+  SysInfo() {
+    fakes.processes.onStart = [this](const std::string& commandLine) {
+      if (commandLine.empty() || failing.count(commandLine)) {
+        throw RuntimeError(RuntimeError::FileNotFound, "cannot start " + commandLine);
+      }
+    };
+  }
 
   std::vector<std::string> openedKeys() const {
     std::vector<std::string> keys;
@@ -37,7 +48,7 @@ struct SysInfo : ::testing::Test {
 TEST_F(SysInfo, FirstLocationIsStartedAsItStandsAndTrustedEvenWhenTheStartFails) {
   fakes.registry.set(PathKey, "PATH", FakeRegistry::text("C:\\Sys\\msinfo32.exe"));
   fakes.registry.set(FolderKey, "MSINFO", FakeRegistry::text("C:\\Other"));
-  fakes.files.files.insert("C:\\Other\\MSINFO32.EXE");
+  fakes.files.normalFiles.insert("C:\\Other\\MSINFO32.EXE");
   about.StartSysInfo();
   EXPECT_EQ(fakes.processes.starts, (std::vector<Start>{{"C:\\Sys\\msinfo32.exe", 1}}));
   EXPECT_TRUE(fakes.messages.shown.empty());
@@ -49,7 +60,7 @@ TEST_F(SysInfo, FirstLocationIsStartedAsItStandsAndTrustedEvenWhenTheStartFails)
 
   // The file the first location names is missing: the start fails and the message follows; the
   // second location is still not consulted.
-  fakes.processes.failing.insert("C:\\Sys\\msinfo32.exe");
+  failing.insert("C:\\Sys\\msinfo32.exe");
   fakes.registry.opens.clear();
   about.StartSysInfo();
   EXPECT_EQ(fakes.processes.starts.size(), 1u);
@@ -65,14 +76,14 @@ TEST_F(SysInfo, SecondLocationIsAFolderThatMustHoldTheTool) {
   EXPECT_EQ(fakes.messages.shown, std::vector<Shown>{Unavailable});
   EXPECT_EQ(openedKeys(), (std::vector<std::string>{PathKey, FolderKey}));
 
-  fakes.files.files.insert("C:\\Sys\\MSINFO32.EXE");
+  fakes.files.normalFiles.insert("C:\\Sys\\MSINFO32.EXE");
   about.StartSysInfo();
   EXPECT_EQ(fakes.processes.starts, (std::vector<Start>{{"C:\\Sys\\MSINFO32.EXE", 1}}));
   EXPECT_EQ(fakes.messages.shown.size(), 1u);
 
   // A closing backslash is kept: the path then has two in a row, tested and started so.
   fakes.registry.set(FolderKey, "MSINFO", FakeRegistry::text("D:\\"));
-  fakes.files.files.insert("D:\\\\MSINFO32.EXE");
+  fakes.files.normalFiles.insert("D:\\\\MSINFO32.EXE");
   about.StartSysInfo();
   EXPECT_EQ(fakes.files.tested.back(), "D:\\\\MSINFO32.EXE");
   EXPECT_EQ(fakes.processes.starts.back(), (Start{"D:\\\\MSINFO32.EXE", 1}));

@@ -4,6 +4,8 @@
 #include "fakes/FakeFileSystem.h"
 #include "fakes/FakeMessageBoxes.h"
 #include "fakes/FakeProcesses.h"
+#include "fakes/FakeRegistry.h"
+#include "fakes/FakeShellOpen.h"
 #include "platform/Services.h"
 
 namespace karvelo::fakes {
@@ -14,8 +16,12 @@ struct FakeServices {
   FakeFileSystem files;
   FakeMessageBoxes messages;
   FakeApplication application;
+  FakeShellOpen shell;
+  FakeRegistry registry;
 
-  platform::Services services() { return {processes, files, messages, application}; }
+  platform::Services services() {
+    return {processes, files, messages, application, shell, registry};
+  }
 };
 
 }  // namespace karvelo::fakes
