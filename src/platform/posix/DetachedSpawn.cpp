@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <string_view>
 
@@ -60,15 +61,20 @@ int spawnDetached(const std::vector<std::string>& argv,
   if (::pipe(report) != 0) return errno;
   ::fcntl(report[0], F_SETFD, FD_CLOEXEC);
   ::fcntl(report[1], F_SETFD, FD_CLOEXEC);
+  // The program reads nothing from the caller's input.
+  const int devNull = ::open("/dev/null", O_RDWR);
+  if (devNull >= 0) ::fcntl(devNull, F_SETFD, FD_CLOEXEC);
 
   const pid_t child = ::fork();
   if (child < 0) {
     const int error = errno;
     ::close(report[0]);
     ::close(report[1]);
+    if (devNull >= 0) ::close(devNull);
     return error;
   }
   if (child == 0) {
+    // Only async-signal-safe calls from here on.
     ::close(report[0]);
     const pid_t grandchild = ::fork();
     if (grandchild < 0) {
@@ -77,6 +83,14 @@ int spawnDetached(const std::vector<std::string>& argv,
     }
     if (grandchild > 0) ::_exit(0);
     ::setsid();
+    // The program starts with the signal state of a fresh process, not the caller's.
+    sigset_t none;
+    ::sigemptyset(&none);
+    ::sigprocmask(SIG_SETMASK, &none, nullptr);
+    struct sigaction defaults {};
+    defaults.sa_handler = SIG_DFL;
+    ::sigaction(SIGPIPE, &defaults, nullptr);
+    if (devNull >= 0) ::dup2(devNull, STDIN_FILENO);
     if (directory && ::chdir(directory->c_str()) != 0) {
       writeError(report[1], errno);
       ::_exit(127);
@@ -87,6 +101,7 @@ int spawnDetached(const std::vector<std::string>& argv,
   }
 
   ::close(report[1]);
+  if (devNull >= 0) ::close(devNull);
   int status = 0;
   while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
   }
