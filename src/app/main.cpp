@@ -1,0 +1,47 @@
+// Karvelo on a Linux desktop: the Qt view, the POSIX services and the main window.
+
+#include <QApplication>
+#include <cstdio>
+#include <cstdlib>
+
+#include "main_window/Form1.h"
+#include "platform/Services.h"
+#include "platform/posix/PosixFileSystem.h"
+#include "platform/posix/PosixProcesses.h"
+#include "views/qt/QtView.h"
+
+namespace {
+
+bool isSet(const char* name) {
+  const char* value = std::getenv(name);
+  return value != nullptr && *value != '\0';
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using namespace karvelo;
+  // Without a display Qt would abort with a long message; say it in one line instead.
+  if (!isSet("DISPLAY") && !isSet("WAYLAND_DISPLAY") && !isSet("QT_QPA_PLATFORM")) {
+    std::fputs(
+        "karvelo: no display to open the window on (DISPLAY and WAYLAND_DISPLAY are unset)\n",
+        stderr);
+    return 2;
+  }
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("Karvelo"));
+
+  views::qt::QtView view;
+  platform::PosixProcesses processes;
+  platform::PosixFileSystem files;
+  const platform::Services services{processes, files, view, view};
+
+  main_window::Form1 form(services);
+  form.setFontMetrics(&view.fontMetrics());
+  form.load();
+  view.show(form);
+  const int status = view.hasEnded() ? 0 : QApplication::exec();
+  // Every window goes before the forms that they show.
+  view.end();
+  return status;
+}
