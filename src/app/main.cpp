@@ -8,6 +8,8 @@
 #include "platform/Services.h"
 #include "platform/posix/PosixFileSystem.h"
 #include "platform/posix/PosixProcesses.h"
+#include "platform/posix/PosixRegistry.h"
+#include "platform/posix/PosixShellOpen.h"
 #include "views/qt/QtView.h"
 
 namespace {
@@ -34,7 +36,9 @@ int main(int argc, char** argv) {
   views::qt::QtView view;
   platform::PosixProcesses processes;
   platform::PosixFileSystem files;
-  const platform::Services services{processes, files, view, view};
+  platform::PosixShellOpen shell;
+  platform::PosixRegistry registry;
+  const platform::Services services{processes, files, view, view, shell, registry};
 
   main_window::Form1 form(services);
   form.setFontMetrics(&view.fontMetrics());

@@ -4,6 +4,8 @@
 #include "LaunchTest.h"
 #include "fakes/FakeApplication.h"
 #include "fakes/FakeMessageBoxes.h"
+#include "fakes/FakeRegistry.h"
+#include "fakes/FakeShellOpen.h"
 #include "main_window/Form1.h"
 #include "platform/posix/PosixFileSystem.h"
 
@@ -34,7 +36,9 @@ TEST_F(LaunchTest, ResizeStartsTheConverterForEveryChosenFileInListOrder) {
   PosixFileSystem files;
   fakes::FakeMessageBoxes messages;
   fakes::FakeApplication application;
-  main_window::Form1 form(Services{processes, files, messages, application});
+  fakes::FakeShellOpen shell;
+  fakes::FakeRegistry registry;
+  main_window::Form1 form(Services{processes, files, messages, application, shell, registry});
   form.decimalSeparator = '.';
   form.load();
 
