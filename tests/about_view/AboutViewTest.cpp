@@ -106,16 +106,27 @@ TEST_F(AboutViewTest, OpensFromTheMenuBesideAUsableMainWindowAndClosesWithEsc) {
         << link->name();
   }
   EXPECT_EQ(view.widgetOf(about->cmdOK)->cursor().shape(), Qt::ArrowCursor);
+  EXPECT_EQ(window->centralWidget()->cursor().shape(), Qt::ArrowCursor);
 
-  // Both windows take input: the main window's menu still works, and so does the About window.
+  // Both windows take input: the main window's menu still works, and so do the About window's
+  // three links.
   choose("Help", "Online FAQ");
-  QTest::mouseClick(view.widgetOf(about->Label1), Qt::LeftButton);
-  ASSERT_EQ(fakes.shell.calls.size(), 2u);
+  for (const forms::Control* link : {static_cast<const forms::Control*>(&about->Label1),
+                                     static_cast<const forms::Control*>(&about->lblDisclaimer),
+                                     static_cast<const forms::Control*>(&about->Picture1)}) {
+    QTest::mouseClick(view.widgetOf(*link), Qt::LeftButton);
+  }
+  ASSERT_EQ(fakes.shell.calls.size(), 4u);
   EXPECT_EQ(fakes.shell.calls[0].owner, form.hWnd);
   EXPECT_EQ(fakes.shell.calls[0].file, web_links::VelmoraFaq);
-  EXPECT_EQ(fakes.shell.calls[1].owner, about->hWnd);
   EXPECT_NE(about->hWnd, form.hWnd);
-  EXPECT_EQ(fakes.shell.calls[1].file, web_links::MakerHome);
+  for (std::size_t i = 1; i < 4; ++i) {
+    EXPECT_EQ(fakes.shell.calls[i].owner, about->hWnd);
+    EXPECT_EQ(fakes.shell.calls[i].file, web_links::MakerHome);
+  }
+  EXPECT_EQ(window->centralWidget()->cursor().shape(),
+            view.widgetOf(about->Label1)->cursor().shape())
+      << "the window's own pointer is now the hand too";
 
   // A second choice brings the same window forward.
   choose("Help", "About");
