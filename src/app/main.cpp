@@ -9,6 +9,8 @@
 #include "platform/posix/PosixCommonControls.h"
 #include "platform/posix/PosixFileSystem.h"
 #include "platform/posix/PosixProcesses.h"
+#include "platform/posix/PosixRegistry.h"
+#include "platform/posix/PosixShellOpen.h"
 #include "views/qt/QtView.h"
 
 namespace {
@@ -35,8 +37,10 @@ int main(int argc, char** argv) {
   views::qt::QtView view;
   platform::PosixProcesses processes;
   platform::PosixFileSystem files;
+  platform::PosixShellOpen shell;
+  platform::PosixRegistry registry;
   platform::PosixCommonControls commonControls;
-  const platform::Services services{processes, files, view, view, commonControls};
+  const platform::Services services{processes, files, view, view, shell, registry, commonControls};
 
   main_window::Form1 form(services);
   form.setFontMetrics(&view.fontMetrics());

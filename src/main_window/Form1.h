@@ -1,5 +1,6 @@
 #pragma once
 
+#include "about/frmAbout.h"
 #include "forms/CheckBox.h"
 #include "forms/ComboBox.h"
 #include "forms/CommandButton.h"
@@ -16,6 +17,7 @@
 #include "visual_styles/XPStyle.h"
 
 #include <cstdint>
+#include <memory>
 
 namespace karvelo::main_window {
 
@@ -114,6 +116,14 @@ class Form1 : public forms::Form {
   void DeselectAll2_Click();
   void cmdRefresh_Click();
   void cmdResize_Click();
+  void mnuAbout_Click();
+  void mnuFAQ_Click();
+  void mnuSupport_Click();
+  void MnuUpload_Click();
+
+  // The About window while one exists, else null. One that OK or its close box has unloaded
+  // stays here until the next About replaces it.
+  about::frmAbout* aboutWindow() const { return about_.get(); }
 
   // The choices that Resize reads, as the controls hold them now.
   resize_job::ResizeRequest readResizeRequest() const;
@@ -126,6 +136,8 @@ class Form1 : public forms::Form {
   void applyLayoutDetails();
   void wireEvents();
   static void selectEveryEntry(forms::ListBox& list, bool selected);
+
+  std::unique_ptr<about::frmAbout> about_;
 };
 
 }  // namespace karvelo::main_window

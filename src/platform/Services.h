@@ -5,6 +5,8 @@
 #include "platform/FileSystem.h"
 #include "platform/MessageBoxes.h"
 #include "platform/Processes.h"
+#include "platform/Registry.h"
+#include "platform/ShellOpen.h"
 
 namespace karvelo::platform {
 
@@ -15,6 +17,8 @@ struct Services {
   FileSystem& files;
   MessageBoxes& messages;
   Application& application;
+  ShellOpen& shell;
+  Registry& registry;
   CommonControls& commonControls;
 };
 

@@ -5,6 +5,8 @@
 #include "fakes/FakeFileSystem.h"
 #include "fakes/FakeMessageBoxes.h"
 #include "fakes/FakeProcesses.h"
+#include "fakes/FakeRegistry.h"
+#include "fakes/FakeShellOpen.h"
 #include "platform/Services.h"
 
 namespace karvelo::fakes {
@@ -15,10 +17,12 @@ struct FakeServices {
   FakeFileSystem files;
   FakeMessageBoxes messages;
   FakeApplication application;
+  FakeShellOpen shell;
+  FakeRegistry registry;
   FakeCommonControls commonControls;
 
   platform::Services services() {
-    return {processes, files, messages, application, commonControls};
+    return {processes, files, messages, application, shell, registry, commonControls};
   }
 };
 
