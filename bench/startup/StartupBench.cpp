@@ -26,7 +26,10 @@
 #include "main_window/Form1.h"
 #include "platform/FileSystem.h"
 #include "platform/Services.h"
+#include "platform/posix/PosixCommonControls.h"
 #include "platform/posix/PosixProcesses.h"
+#include "platform/posix/PosixRegistry.h"
+#include "platform/posix/PosixShellOpen.h"
 #include "views/qt/QtView.h"
 #include "views/qt/folder_dialog/QtFolderDialog.h"
 
@@ -59,6 +62,7 @@ class ListedFolder final : public platform::FileSystem {
  public:
   explicit ListedFolder(std::vector<std::string> names) : names_(std::move(names)) {}
   std::vector<std::string> filesIn(const std::string&) const override { return names_; }
+  bool isNormalFile(const std::string&) const override { return false; }
 
  private:
   std::vector<std::string> names_;
@@ -110,8 +114,12 @@ int showAndReport(const std::string& kind, int argc, char** argv) {
   views::qt::QtView view;
   platform::PosixProcesses processes;
   ListedFolder files({});
+  platform::PosixShellOpen shell;
+  platform::PosixRegistry registry;
+  platform::PosixCommonControls commonControls;
   views::qt::QtFolderDialog folderDialog;
-  const platform::Services services{processes, files, view, view, folderDialog};
+  const platform::Services services{
+      processes, files, view, view, shell, registry, commonControls, folderDialog};
   main_window::Form1 form(services);
   form.setFontMetrics(&view.fontMetrics());
   form.load();
@@ -165,8 +173,12 @@ ListFigures listTimes(const std::vector<std::string>& names) {
     views::qt::QtView qtView;
     platform::PosixProcesses processes;
     ListedFolder files(names);
+    platform::PosixShellOpen shell;
+    platform::PosixRegistry registry;
+    platform::PosixCommonControls commonControls;
     views::qt::QtFolderDialog folderDialog;
-    const platform::Services services{processes, files, qtView, qtView, folderDialog};
+    const platform::Services services{
+        processes, files, qtView, qtView, shell, registry, commonControls, folderDialog};
     {
       main_window::Form1 headless(services);
       headless.load();

@@ -28,6 +28,10 @@ void Form1::wireEvents() {
   chkSource.Click = [this] { chkSource_Click(); };
   chkOverwrite.Click = [this] { chkOverwrite_Click(); };
   cmdResize.Click = [this] { cmdResize_Click(); };
+  mnuAbout.Click = [this] { mnuAbout_Click(); };
+  mnuFAQ.Click = [this] { mnuFAQ_Click(); };
+  mnuSupport.Click = [this] { mnuSupport_Click(); };
+  MnuUpload.Click = [this] { MnuUpload_Click(); };
 }
 
 void Form1::Form_Load() {

@@ -1,10 +1,13 @@
 #pragma once
 
 #include "platform/Application.h"
+#include "platform/CommonControls.h"
 #include "platform/FileSystem.h"
 #include "platform/FolderDialog.h"
 #include "platform/MessageBoxes.h"
 #include "platform/Processes.h"
+#include "platform/Registry.h"
+#include "platform/ShellOpen.h"
 
 namespace karvelo::platform {
 
@@ -15,6 +18,9 @@ struct Services {
   FileSystem& files;
   MessageBoxes& messages;
   Application& application;
+  ShellOpen& shell;
+  Registry& registry;
+  CommonControls& commonControls;
   FolderDialog& folderDialog;
 };
 

@@ -3,8 +3,11 @@
 
 #include "LaunchTest.h"
 #include "fakes/FakeApplication.h"
+#include "fakes/FakeCommonControls.h"
 #include "fakes/FakeFolderDialog.h"
 #include "fakes/FakeMessageBoxes.h"
+#include "fakes/FakeRegistry.h"
+#include "fakes/FakeShellOpen.h"
 #include "main_window/Form1.h"
 #include "platform/posix/PosixFileSystem.h"
 
@@ -35,8 +38,12 @@ TEST_F(LaunchTest, ResizeStartsTheConverterForEveryChosenFileInListOrder) {
   PosixFileSystem files;
   fakes::FakeMessageBoxes messages;
   fakes::FakeApplication application;
+  fakes::FakeShellOpen shell;
+  fakes::FakeRegistry registry;
+  fakes::FakeCommonControls commonControls;
   fakes::FakeFolderDialog folderDialog;
-  main_window::Form1 form(Services{processes, files, messages, application, folderDialog});
+  main_window::Form1 form(Services{processes, files, messages, application, shell, registry,
+                                   commonControls, folderDialog});
   form.decimalSeparator = '.';
   form.load();
 

@@ -1,10 +1,13 @@
 #pragma once
 
 #include "fakes/FakeApplication.h"
+#include "fakes/FakeCommonControls.h"
 #include "fakes/FakeFileSystem.h"
 #include "fakes/FakeFolderDialog.h"
 #include "fakes/FakeMessageBoxes.h"
 #include "fakes/FakeProcesses.h"
+#include "fakes/FakeRegistry.h"
+#include "fakes/FakeShellOpen.h"
 #include "platform/Services.h"
 
 namespace karvelo::fakes {
@@ -15,9 +18,15 @@ struct FakeServices {
   FakeFileSystem files;
   FakeMessageBoxes messages;
   FakeApplication application;
+  FakeShellOpen shell;
+  FakeRegistry registry;
+  FakeCommonControls commonControls;
   FakeFolderDialog folderDialog;
 
-  platform::Services services() { return {processes, files, messages, application, folderDialog}; }
+  platform::Services services() {
+    return {processes, files, messages, application, shell, registry, commonControls,
+            folderDialog};
+  }
 };
 
 }  // namespace karvelo::fakes

@@ -2,8 +2,7 @@
 // real window, with fake folders and converter.
 
 #include "OpenDialog.h"
-#include "fakes/FakeFileSystem.h"
-#include "fakes/FakeProcesses.h"
+#include "fakes/FakeServices.h"
 #include "folder_browser/modFolderBrowse.h"
 #include "main_window/Form1.h"
 #include "views/qt/QtView.h"
@@ -26,7 +25,7 @@ class Form1BrowseViewTest : public ::testing::Test {
  protected:
   Form1BrowseViewTest() {
     QDir(temp.path()).mkpath("pictures");
-    files.folders[pictures.toStdString()] = {"beach.jpg", "alps.jpg"};
+    fake.files.folders[pictures.toStdString()] = {"beach.jpg", "alps.jpg"};
     form.decimalSeparator = '.';
     form.setFontMetrics(&view.fontMetrics());
     form.load();
@@ -42,10 +41,10 @@ class Form1BrowseViewTest : public ::testing::Test {
   QTemporaryDir temp;
   const QString pictures = QDir(temp.path()).filePath("pictures");
   QtView view;
-  fakes::FakeProcesses processes;
-  fakes::FakeFileSystem files;
+  fakes::FakeServices fake;
   QtFolderDialog folderDialog;
-  main_window::Form1 form{platform::Services{processes, files, view, view, folderDialog}};
+  main_window::Form1 form{platform::Services{fake.processes, fake.files, view, view, fake.shell,
+                                             fake.registry, fake.commonControls, folderDialog}};
 };
 
 TEST_F(Form1BrowseViewTest, BrowseOpensTheDialogOverTheMainWindowAndShowsTheChosenFolder) {

@@ -17,9 +17,12 @@
 #include <string>
 #include <vector>
 
+#include "fakes/FakeCommonControls.h"
 #include "fakes/FakeFileSystem.h"
 #include "fakes/FakeFolderDialog.h"
 #include "fakes/FakeProcesses.h"
+#include "fakes/FakeRegistry.h"
+#include "fakes/FakeShellOpen.h"
 #include "main_window/Form1.h"
 #include "resize_job/Module1.h"
 #include "views/qt/QtView.h"
@@ -58,8 +61,12 @@ class Form1ViewTest : public ::testing::Test {
   QtView view;
   fakes::FakeProcesses processes;
   fakes::FakeFileSystem files;
+  fakes::FakeShellOpen shell;
+  fakes::FakeRegistry registry;
+  fakes::FakeCommonControls commonControls;
   fakes::FakeFolderDialog folderDialog;
-  main_window::Form1 form{platform::Services{processes, files, view, view, folderDialog}};
+  main_window::Form1 form{platform::Services{processes, files, view, view, shell, registry,
+                                             commonControls, folderDialog}};
   QMainWindow* window = nullptr;
 };
 
