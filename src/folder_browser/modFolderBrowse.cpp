@@ -1,9 +1,9 @@
 #include "folder_browser/modFolderBrowse.h"
 
-#include "forms/RuntimeError.h"
-
 #include <algorithm>
 #include <limits>
+
+#include "forms/RuntimeError.h"
 
 namespace karvelo::modFolderBrowse {
 
@@ -54,7 +54,9 @@ void skipFailure(Statement statement) noexcept {
 }
 
 // Low word 0 and a high word: the form of the Enable OK argument.
-constexpr MessageParam highWord(std::uint16_t high) { return static_cast<MessageParam>(high) << 16; }
+constexpr MessageParam highWord(std::uint16_t high) {
+  return static_cast<MessageParam>(high) << 16;
+}
 
 }  // namespace
 
@@ -104,7 +106,8 @@ int BrowseCallbackProc(WindowHandle dialogWindow, unsigned message, MessageParam
     case platform::bffm::SelChanged: {
       // The item belongs to the dialog and is not freed here.
       bool hasPath = false;
-      skipFailure([&] { hasPath = dialog->pathFromItem(static_cast<ItemHandle>(lParam), pathBuffer); });
+      skipFailure(
+          [&] { hasPath = dialog->pathFromItem(static_cast<ItemHandle>(lParam), pathBuffer); });
       if (hasPath)
         skipFailure([&] {
           dialog->sendMessage(dialogWindow, platform::bffm::SetStatusText, 0,

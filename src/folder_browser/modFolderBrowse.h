@@ -1,9 +1,9 @@
 #pragma once
 
-#include "platform/FolderDialog.h"
-
 #include <cstdint>
 #include <string>
+
+#include "platform/FolderDialog.h"
 
 // The shell's folder dialog wrapped for the Browse buttons: one call shows the dialog with a
 // preselected start folder and returns the chosen folder's path.

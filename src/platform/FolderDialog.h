@@ -46,13 +46,13 @@ using BrowseCallback = int (*)(WindowHandle dialog, unsigned message, MessagePar
 // One request for the folder dialog, in the field order of the shell's record.
 struct BrowseInfo {
   WindowHandle hwndOwner = 0;
-  ItemHandle pidlRoot = noItem;      // the top of the tree; none for the whole tree
-  char* pszDisplayName = nullptr;    // MaxPath bytes that receive the chosen item's display name
-  std::string lpszTitle;             // shown above the folder tree
-  std::uint32_t ulFlags = 0;         // bif values
-  BrowseCallback lpfn = nullptr;     // called with the bffm notifications while the dialog is open
-  MessageParam lParam = 0;           // handed to the callback as its data
-  int iImage = 0;                    // receives the chosen item's image index
+  ItemHandle pidlRoot = noItem;    // the top of the tree; none for the whole tree
+  char* pszDisplayName = nullptr;  // MaxPath bytes that receive the chosen item's display name
+  std::string lpszTitle;           // shown above the folder tree
+  std::uint32_t ulFlags = 0;       // bif values
+  BrowseCallback lpfn = nullptr;   // called with the bffm notifications while the dialog is open
+  MessageParam lParam = 0;         // handed to the callback as its data
+  int iImage = 0;                  // receives the chosen item's image index
 };
 
 // The shell's folder dialog. Texts are UTF-8; paths passed through message parameters are

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "platform/FolderDialog.h"
-
 #include <cstdint>
 #include <cstring>
 #include <deque>
@@ -12,6 +10,8 @@
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "platform/FolderDialog.h"
 
 namespace karvelo::fakes {
 
@@ -97,11 +97,21 @@ class FakeFolderDialog final : public platform::FolderDialog {
     for (const Action& action : actions) {
       bool closed = false;
       switch (action.kind) {
-        case Action::Kind::Select: changeSelection(action.text); break;
-        case Action::Kind::SelectVirtual: changeSelection(std::nullopt); break;
-        case Action::Kind::Type: typed_ = action.text; break;
-        case Action::Kind::Cancel: closed = true; break;
-        case Action::Kind::Ok: closed = pressOk(result); break;
+        case Action::Kind::Select:
+          changeSelection(action.text);
+          break;
+        case Action::Kind::SelectVirtual:
+          changeSelection(std::nullopt);
+          break;
+        case Action::Kind::Type:
+          typed_ = action.text;
+          break;
+        case Action::Kind::Cancel:
+          closed = true;
+          break;
+        case Action::Kind::Ok:
+          closed = pressOk(result);
+          break;
       }
       if (closed) break;
     }

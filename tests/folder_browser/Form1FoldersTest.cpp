@@ -1,18 +1,17 @@
-#include "main_window/Form1Fixture.h"
-
-#include "folder_browser/modFolderBrowse.h"
-#include "forms/RuntimeError.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
+#include "folder_browser/modFolderBrowse.h"
+#include "forms/RuntimeError.h"
+#include "main_window/Form1Fixture.h"
+
 namespace {
 
 using namespace karvelo;
-using forms::CheckBox;
 using fakes::FakeFolderDialog;
+using forms::CheckBox;
 using Names = std::vector<std::string>;
 
 constexpr const char* Pictures = "/home/ann/Pictures";

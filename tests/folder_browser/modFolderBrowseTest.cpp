@@ -1,14 +1,13 @@
-#include "folder_browser/modFolderBrowse.h"
-
-#include "fakes/FakeFolderDialog.h"
-#include "forms/RuntimeError.h"
-
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <limits>
 #include <stdexcept>
+
+#include "fakes/FakeFolderDialog.h"
+#include "folder_browser/modFolderBrowse.h"
+#include "forms/RuntimeError.h"
 
 namespace karvelo {
 namespace {
@@ -40,14 +39,17 @@ class FailingDialog final : public platform::FolderDialog {
   bool failSend = false;
   bool failPath = false;
 
-  platform::ItemHandle browse(platform::BrowseInfo& request) override { return inner_.browse(request); }
+  platform::ItemHandle browse(platform::BrowseInfo& request) override {
+    return inner_.browse(request);
+  }
   bool pathFromItem(platform::ItemHandle item, char (&buffer)[platform::MaxPath]) override {
     if (failPath) throw RuntimeError(RuntimeError::InvalidCall, "no path");
     return inner_.pathFromItem(item, buffer);
   }
   void freeItem(platform::ItemHandle item) override { inner_.freeItem(item); }
   platform::MessageParam sendMessage(platform::WindowHandle window, unsigned message,
-                                     std::uintptr_t wParam, platform::MessageParam lParam) override {
+                                     std::uintptr_t wParam,
+                                     platform::MessageParam lParam) override {
     inner_.sendMessage(window, message, wParam, lParam);
     if (failSend) throw std::runtime_error("dialog gone");
     return 0;
@@ -151,7 +153,8 @@ TEST_F(FolderBrowserTest, ItemWithoutAPathThatFitsComesBackAsNoFolder) {
   dialog.willChoose("/" + std::string(platform::MaxPath - 1, 'p'));
   EXPECT_EQ(BrowseForFolder(dialog, owner, "Select Folder", 0), "");
   EXPECT_EQ(dialog.sentOf(SetStatusText).size(), 1u);
-  EXPECT_EQ(dialog.sentOf(EnableOk).back().value, 0) << "OK is disabled for a path that cannot come back";
+  EXPECT_EQ(dialog.sentOf(EnableOk).back().value, 0)
+      << "OK is disabled for a path that cannot come back";
 
   dialog.script({FakeFolderDialog::selectVirtual(), FakeFolderDialog::ok()});
   EXPECT_EQ(BrowseForFolder(dialog, owner, "Select Folder", 0), "");

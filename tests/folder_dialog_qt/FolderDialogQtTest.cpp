@@ -1,22 +1,20 @@
-#include "OpenDialog.h"
-#include "views/qt/folder_dialog/QtFolderDialog.h"
-
-#include "folder_browser/modFolderBrowse.h"
-
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QDialogButtonBox>
 #include <QDir>
-#include <QLabel>
 #include <QInputDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
-
 #include <string>
 #include <vector>
+
+#include "OpenDialog.h"
+#include "folder_browser/modFolderBrowse.h"
+#include "views/qt/folder_dialog/QtFolderDialog.h"
 
 namespace karvelo {
 namespace {
@@ -126,7 +124,8 @@ TEST_F(FolderDialogQtTest, OpensOnAnExistingStartFolderAndReturnsTheChosenFolder
 
 TEST_F(FolderDialogQtTest, FolderWhosePathDoesNotFitCannotBeConfirmed) {
   QString deep = temp.path();
-  while (deep.toUtf8().size() < static_cast<qsizetype>(platform::MaxPath)) deep += "/" + QString(40, 'd');
+  while (deep.toUtf8().size() < static_cast<qsizetype>(platform::MaxPath))
+    deep += "/" + QString(40, 'd');
   ASSERT_TRUE(QDir().mkpath(deep));
   modFolderBrowse::StartFolder = bytes(deep);
   whenOpen([&](FolderBrowseDialog& dialog) {

@@ -1,13 +1,6 @@
 // The Browse buttons of the main window as the user sees them: the real folder dialog over the
 // real window, with fake folders and converter.
 
-#include "OpenDialog.h"
-#include "fakes/FakeServices.h"
-#include "folder_browser/modFolderBrowse.h"
-#include "main_window/Form1.h"
-#include "views/qt/QtView.h"
-#include "views/qt/folder_dialog/QtFolderDialog.h"
-
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -17,6 +10,13 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include "OpenDialog.h"
+#include "fakes/FakeServices.h"
+#include "folder_browser/modFolderBrowse.h"
+#include "main_window/Form1.h"
+#include "views/qt/QtView.h"
+#include "views/qt/folder_dialog/QtFolderDialog.h"
 
 namespace karvelo::views::qt {
 namespace {

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "views/qt/folder_dialog/FolderBrowseDialog.h"
-
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -9,9 +7,10 @@
 #include <QInputDialog>
 #include <QPushButton>
 #include <QTimer>
-
 #include <functional>
 #include <ostream>
+
+#include "views/qt/folder_dialog/FolderBrowseDialog.h"
 
 namespace karvelo::views::qt {
 

@@ -1,7 +1,5 @@
 #include "views/qt/folder_dialog/FolderBrowseDialog.h"
 
-#include "platform/FolderDialog.h"
-
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFileInfo>
@@ -15,6 +13,8 @@
 #include <QTimer>
 #include <QTreeView>
 #include <QVBoxLayout>
+
+#include "platform/FolderDialog.h"
 
 namespace karvelo::views::qt {
 

@@ -2,7 +2,6 @@
 
 #include <QDialog>
 #include <QString>
-
 #include <cstdint>
 #include <functional>
 
@@ -72,11 +71,11 @@ class FolderBrowseDialog : public QDialog {
   QPushButton* newFolder_;
   QDialogButtonBox* buttons_;
   QString chosen_;
-  QString inView_;              // the folder kept in view while its parents load
-  bool opening_ = false;        // the opening notification is queued
-  bool announced_ = false;      // the callback has heard that the dialog opened
-  bool selectionHeard_ = false; // the callback has heard of a selection
-  bool initialized_ = false;    // the callback has answered the opening notification
+  QString inView_;               // the folder kept in view while its parents load
+  bool opening_ = false;         // the opening notification is queued
+  bool announced_ = false;       // the callback has heard that the dialog opened
+  bool selectionHeard_ = false;  // the callback has heard of a selection
+  bool initialized_ = false;     // the callback has answered the opening notification
 };
 
 }  // namespace karvelo::views::qt

@@ -1,14 +1,13 @@
 #include "views/qt/folder_dialog/QtFolderDialog.h"
 
-#include "views/qt/folder_dialog/FolderBrowseDialog.h"
-
 #include <QApplication>
 #include <QFile>
 #include <QWidget>
-
 #include <algorithm>
 #include <cstring>
 #include <exception>
+
+#include "views/qt/folder_dialog/FolderBrowseDialog.h"
 
 namespace karvelo::views::qt {
 
@@ -119,7 +118,8 @@ MessageParam QtFolderDialog::sendMessage(WindowHandle dialog, unsigned message,
       return target->selectFolder(path) ? 1 : 0;
     }
     case bffm::SetStatusText:
-      target->setStatusText(lParam != 0 ? pathOf(reinterpret_cast<const char*>(lParam)) : QString());
+      target->setStatusText(lParam != 0 ? pathOf(reinterpret_cast<const char*>(lParam))
+                                        : QString());
       return 0;
     case bffm::EnableOk:
       target->enableOk(lParam != 0);

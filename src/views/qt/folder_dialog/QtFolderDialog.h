@@ -1,10 +1,10 @@
 #pragma once
 
-#include "platform/FolderDialog.h"
-
 #include <map>
 #include <set>
 #include <string>
+
+#include "platform/FolderDialog.h"
 
 class QWidget;
 
