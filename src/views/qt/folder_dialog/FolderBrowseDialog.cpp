@@ -42,8 +42,8 @@ FolderBrowseDialog::FolderBrowseDialog(QWidget* owner, const QString& title, std
 
   model_ = new QFileSystemModel(this);
   model_->setFilter(QDir::AllDirs | QDir::Drives | QDir::NoDotAndDotDot);
-  // Folders are made here; names are never edited in the tree.
-  model_->setReadOnly(false);
+  // Nothing is renamed, moved or deleted through the tree; Make New Folder makes folders itself.
+  model_->setReadOnly(true);
   model_->setRootPath(QDir::rootPath());
 
   tree_ = new QTreeView(this);
