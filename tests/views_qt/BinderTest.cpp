@@ -12,6 +12,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QTest>
 #include <QTimer>
 #include <string>
@@ -185,10 +186,12 @@ TEST_F(BinderTest, ABurstOfChangesInOneHandlerEndsInTheRightRowsAndSelection) {
   auto* right = widget<QListView>(form.lstRight);
   EXPECT_EQ(left->selectionModel()->selectedRows().size(), 1500);
 
+  left->verticalScrollBar()->setValue(400);
   view.dispatch([&] {
     form.moveSelected();
     form.lstRight.setSelected(0, true);
   });
+  EXPECT_EQ(left->verticalScrollBar()->value(), 400) << "the user's place in the list stays";
   EXPECT_EQ(left->model()->rowCount(), 1500);
   EXPECT_EQ(right->model()->rowCount(), 1500);
   EXPECT_EQ(right->model()->index(1499, 0).data().toString(), "p12998.jpg");

@@ -264,10 +264,9 @@ struct QtView::Window {
   }
 
   QPoint originIn(const forms::Control* container) const {
-    if (!container) return QPoint(0, 0);
-    if (auto* picture = dynamic_cast<PictureBoxWidget*>(widgets.at(container))) {
-      return picture->innerOrigin();
-    }
+    const auto it = widgets.find(container);
+    if (it == widgets.end()) return QPoint(0, 0);
+    if (auto* picture = dynamic_cast<PictureBoxWidget*>(it->second)) return picture->innerOrigin();
     return QPoint(0, 0);
   }
 
