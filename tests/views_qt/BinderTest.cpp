@@ -143,6 +143,26 @@ TEST_F(BinderTest, UserInputReachesTheModelAndItsHandlers) {
   EXPECT_EQ(form.headingClicks, 1);
 }
 
+TEST_F(BinderTest, EnterAndEscPressTheDefaultAndCancelButtonsAndPointersFollowTheModel) {
+  int defaults = 0;
+  int cancels = 0;
+  form.cmdMove.isDefault = true;
+  form.cmdMove.Click = [&] { ++defaults; };
+  form.cmdExit.isCancel = true;
+  form.cmdExit.Click = [&] { ++cancels; };
+  auto* height = widget<QLineEdit>(form.txtHeight);
+  height->setFocus();
+  QTest::keyClick(height, Qt::Key_Return);
+  QTest::keyClick(height, Qt::Key_Escape);
+  EXPECT_EQ(defaults, 1);
+  EXPECT_EQ(cancels, 1);
+
+  form.heading.setMousePointer(forms::pointer::Custom);
+  EXPECT_NE(view.widgetOf(form.heading)->cursor().shape(), Qt::ArrowCursor);
+  form.heading.setMousePointer(forms::pointer::Default);
+  EXPECT_FALSE(view.widgetOf(form.heading)->testAttribute(Qt::WA_SetCursor));
+}
+
 TEST_F(BinderTest, ListSelectionStaysInStepBothWaysAndMovesGoThroughTheHandler) {
   for (const char* name : {"c.jpg", "A.jpg", "b.png", "d.gif"}) form.lstLeft.AddItem(name);
   auto* left = widget<QListView>(form.lstLeft);

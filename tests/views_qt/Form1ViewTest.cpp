@@ -175,7 +175,8 @@ TEST_F(Form1ViewTest, AccessKeysPressTheirButtonsAndEnterPressesTheFocusedOne) {
   form.cmdRefresh.setEnabled(true);
   QTest::keyClick(window, Qt::Key_R, Qt::AltModifier);
   // An access key presses its button the way Qt animates a click: a moment later.
-  EXPECT_TRUE(QTest::qWaitFor([&] { return form.List1.ListCount() == 1; })) << "Alt+R pressed Refresh";
+  EXPECT_TRUE(QTest::qWaitFor([&] { return form.List1.ListCount() == 1; }))
+      << "Alt+R pressed Refresh";
   // Alt+A belongs to both Select All buttons: it moves the focus between them, as the window
   // system does with a repeated access key, and presses neither.
   QTest::keyClick(window, Qt::Key_A, Qt::AltModifier);
