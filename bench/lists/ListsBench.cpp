@@ -3,14 +3,20 @@
 // and its growth per doubling of n: about 2.1 for n log n, about 4 for n squared.
 #include "forms/RuntimeError.h"
 #include "main_window/Form1.h"
+#include "platform/posix/PosixCommonControls.h"
 
 #include <array>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <functional>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
+
+#include "forms/RuntimeError.h"
+#include "main_window/Form1.h"
 
 using namespace karvelo;
 
@@ -24,6 +30,7 @@ struct NoFiles final : platform::FileSystem {
   std::vector<std::string> filesIn(const std::string& folder) const override {
     throw RuntimeError(RuntimeError::PathNotFound, folder);
   }
+  bool isNormalFile(const std::string&) const override { return false; }
 };
 struct NoMessages final : platform::MessageBoxes {
   void show(const std::string&, int, const std::string&) override {}
@@ -31,6 +38,19 @@ struct NoMessages final : platform::MessageBoxes {
 struct NoApplication final : platform::Application {
   void show(forms::Form&) override {}
   void end() override {}
+};
+struct NoShell final : platform::ShellOpen {
+  void open(std::uintptr_t, const std::string&, const std::string&,
+            const std::optional<std::string>&, const std::optional<std::string>&, int) override {}
+};
+struct NoRegistry final : platform::Registry {
+  long openKey(Key, const std::string&, std::uint32_t, std::uint32_t, Key&) override {
+    return FileNotFound;
+  }
+  long queryValue(Key, const std::string&, std::uint32_t&, std::uint8_t*, std::uint32_t&) override {
+    return InvalidHandle;
+  }
+  long closeKey(Key) override { return InvalidHandle; }
 };
 
 constexpr std::array<const char*, 7> StepNames = {
@@ -49,7 +69,11 @@ std::array<double, StepNames.size()> measure(int n) {
     NoFiles files;
     NoMessages messages;
     NoApplication application;
-    main_window::Form1 form(platform::Services{processes, files, messages, application});
+    NoShell shell;
+    NoRegistry registry;
+    platform::PosixCommonControls commonControls;
+    main_window::Form1 form(
+        platform::Services{processes, files, messages, application, shell, registry, commonControls});
     form.load();
     const std::array<std::function<void()>, StepNames.size()> steps = {
         [&] {

@@ -26,7 +26,10 @@
 #include "main_window/Form1.h"
 #include "platform/FileSystem.h"
 #include "platform/Services.h"
+#include "platform/posix/PosixCommonControls.h"
 #include "platform/posix/PosixProcesses.h"
+#include "platform/posix/PosixRegistry.h"
+#include "platform/posix/PosixShellOpen.h"
 #include "views/qt/QtView.h"
 
 extern char** environ;
@@ -58,6 +61,7 @@ class ListedFolder final : public platform::FileSystem {
  public:
   explicit ListedFolder(std::vector<std::string> names) : names_(std::move(names)) {}
   std::vector<std::string> filesIn(const std::string&) const override { return names_; }
+  bool isNormalFile(const std::string&) const override { return false; }
 
  private:
   std::vector<std::string> names_;
@@ -109,7 +113,10 @@ int showAndReport(const std::string& kind, int argc, char** argv) {
   views::qt::QtView view;
   platform::PosixProcesses processes;
   ListedFolder files({});
-  const platform::Services services{processes, files, view, view};
+  platform::PosixShellOpen shell;
+  platform::PosixRegistry registry;
+  platform::PosixCommonControls commonControls;
+  const platform::Services services{processes, files, view, view, shell, registry, commonControls};
   main_window::Form1 form(services);
   form.setFontMetrics(&view.fontMetrics());
   form.load();
@@ -163,7 +170,10 @@ ListFigures listTimes(const std::vector<std::string>& names) {
     views::qt::QtView qtView;
     platform::PosixProcesses processes;
     ListedFolder files(names);
-    const platform::Services services{processes, files, qtView, qtView};
+    platform::PosixShellOpen shell;
+    platform::PosixRegistry registry;
+    platform::PosixCommonControls commonControls;
+    const platform::Services services{processes, files, qtView, qtView, shell, registry, commonControls};
     {
       main_window::Form1 headless(services);
       headless.load();

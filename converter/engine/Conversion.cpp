@@ -11,36 +11,27 @@
 #include "converter/engine/SafeOutput.h"
 
 #include <algorithm>
-#include <cmath>
-#include <sys/stat.h>
 
 namespace karvelo::converter {
 
 namespace {
 
-// A JPEG decoded at a reduced scale is then filtered down the rest of the way; decoding at
-// least this many times the final size keeps the reduced inverse DCT's softness and block
-// edges out of the result.
-constexpr double decodeMargin = 2.0;
-
 void checkDestination(const std::string& folder)
 {
-    struct stat status {};
-    if (::stat(folder.c_str(), &status) != 0 || !S_ISDIR(status.st_mode)) {
+    if (!isFolder(folder)) {
         throw ConversionError(ExitCode::WriteFailure,
                               "the destination folder \"" + folder + "\" does not exist");
     }
 }
 
-// The smallest stored size a reduced decode may give for the wanted upright result.
+// The smallest stored size a reduced decode may give: the result's own size. A JPEG is then
+// decoded at the largest reduction of its inverse DCT that keeps at least that size, and the
+// Lanczos filter only covers the rest. (Decoding at twice the size and filtering down the other
+// half was measured too: 0.1 dB closer to a full Lanczos-3 resize, at five times the cost.)
 PixelSize decodeAtLeast(PixelSize stored, int orientation, PixelSize target)
 {
     const PixelSize wanted = uprightSize(target, orientation); // turning is its own inverse in size
-    auto side = [](std::uint32_t want, std::uint32_t have) {
-        return static_cast<std::uint32_t>(
-            std::min<double>(have, std::ceil(want * decodeMargin)));
-    };
-    return {side(wanted.width, stored.width), side(wanted.height, stored.height)};
+    return {std::min(wanted.width, stored.width), std::min(wanted.height, stored.height)};
 }
 
 } // namespace

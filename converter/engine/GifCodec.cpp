@@ -99,6 +99,7 @@ Image readFirstFrame(GifFileType* gif)
         }
         checkSourceSize(PixelSize{static_cast<std::uint32_t>(frame.Width),
                                   static_cast<std::uint32_t>(frame.Height)});
+        checkSourceSize(screen);
         const ColorMapObject* colors = frame.ColorMap != nullptr ? frame.ColorMap : gif->SColorMap;
         if (colors == nullptr) {
             damagedPicture("the GIF file has no colour table");

@@ -7,11 +7,118 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+
+#ifdef _WIN32
+#include "converter/engine/WidePath.h"
+#include <algorithm>
+#else
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 namespace karvelo::converter {
+
+namespace {
+
+[[noreturn]] void outputExists(const std::string& path)
+{
+    throw ConversionError(ExitCode::OutputExists,
+                          "\"" + path + "\" already exists and /o was not given");
+}
+
+} // namespace
+
+#ifdef _WIN32
+
+namespace {
+
+[[noreturn]] void writeFailure(const std::string& path, DWORD error)
+{
+    throw ConversionError(ExitCode::WriteFailure,
+                          "cannot write \"" + path + "\": error " + std::to_string(error));
+}
+
+std::wstring pendingTemporary;
+
+extern "C" void removeTemporaryAndEnd(int signalNumber)
+{
+    if (!pendingTemporary.empty()) {
+        ::DeleteFileW(pendingTemporary.c_str());
+    }
+    std::signal(signalNumber, SIG_DFL);
+    std::raise(signalNumber);
+}
+
+} // namespace
+
+bool pathExists(const std::string& path)
+{
+    return ::GetFileAttributesW(widePath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool isFolder(const std::string& path)
+{
+    const DWORD attributes = ::GetFileAttributesW(widePath(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+void writeSafely(const std::string& finalPath, std::span<const std::uint8_t> bytes, bool replace)
+{
+    const std::size_t separator = finalPath.find_last_of("\\/");
+    const std::string folder = separator == std::string::npos ? "." : finalPath.substr(0, separator);
+    HANDLE file = INVALID_HANDLE_VALUE;
+    std::wstring temporary;
+    for (unsigned attempt = 0; file == INVALID_HANDLE_VALUE; ++attempt) {
+        temporary = widePath(folder + "\\.multiconv-" + std::to_string(::GetCurrentProcessId()) + "-" +
+                             std::to_string(::GetTickCount64() + attempt));
+        file = ::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE && (::GetLastError() != ERROR_FILE_EXISTS || attempt > 100)) {
+            writeFailure(finalPath, ::GetLastError());
+        }
+    }
+    pendingTemporary = temporary;
+    for (int signalNumber : {SIGINT, SIGTERM}) {
+        std::signal(signalNumber, removeTemporaryAndEnd);
+    }
+    auto fail = [&](DWORD error) {
+        if (file != INVALID_HANDLE_VALUE) {
+            ::CloseHandle(file);
+        }
+        ::DeleteFileW(temporary.c_str());
+        pendingTemporary.clear();
+        writeFailure(finalPath, error);
+    };
+    std::size_t written = 0;
+    while (written < bytes.size()) {
+        DWORD count = 0;
+        const auto chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - written, 1U << 30));
+        if (!::WriteFile(file, bytes.data() + written, chunk, &count, nullptr)) {
+            fail(::GetLastError());
+        }
+        written += count;
+    }
+    if (replace && !::FlushFileBuffers(file)) {
+        fail(::GetLastError());
+    }
+    ::CloseHandle(file);
+    file = INVALID_HANDLE_VALUE;
+    // Without MOVEFILE_REPLACE_EXISTING the move fails on an existing name, atomically.
+    const DWORD flags = MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0);
+    if (!::MoveFileExW(temporary.c_str(), widePath(finalPath).c_str(), flags)) {
+        const DWORD error = ::GetLastError();
+        ::DeleteFileW(temporary.c_str());
+        pendingTemporary.clear();
+        if (!replace && (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS)) {
+            outputExists(finalPath);
+        }
+        writeFailure(finalPath, error);
+    }
+    pendingTemporary.clear();
+}
+
+#else
 
 namespace {
 
@@ -49,12 +156,6 @@ void forgetTemporary()
 {
     throw ConversionError(ExitCode::WriteFailure,
                           "cannot write \"" + path + "\": " + std::strerror(error));
-}
-
-[[noreturn]] void outputExists(const std::string& path)
-{
-    throw ConversionError(ExitCode::OutputExists,
-                          "\"" + path + "\" already exists and /o was not given");
 }
 
 std::string folderOf(const std::string& path)
@@ -103,6 +204,12 @@ bool pathExists(const std::string& path)
 {
     struct stat status {};
     return ::lstat(path.c_str(), &status) == 0;
+}
+
+bool isFolder(const std::string& path)
+{
+    struct stat status {};
+    return ::stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
 }
 
 void writeSafely(const std::string& finalPath, std::span<const std::uint8_t> bytes, bool replace)
@@ -163,5 +270,7 @@ void writeSafely(const std::string& finalPath, std::span<const std::uint8_t> byt
     }
     forgetTemporary();
 }
+
+#endif
 
 } // namespace karvelo::converter

@@ -19,4 +19,7 @@ void writeSafely(const std::string& finalPath, std::span<const std::uint8_t> byt
 // Whether anything (a file, folder or dangling link) has this name.
 bool pathExists(const std::string& path);
 
+// Whether the path names a folder.
+bool isFolder(const std::string& path);
+
 } // namespace karvelo::converter

@@ -28,7 +28,7 @@ public:
 
 private:
     std::string path_;
-    int fd_ = -1;
+    std::intptr_t handle_ = -1; // file descriptor, or HANDLE on Windows
     std::uint64_t size_ = 0;
 };
 

@@ -6,8 +6,11 @@
 
 #include "main_window/Form1.h"
 #include "platform/Services.h"
+#include "platform/posix/PosixCommonControls.h"
 #include "platform/posix/PosixFileSystem.h"
 #include "platform/posix/PosixProcesses.h"
+#include "platform/posix/PosixRegistry.h"
+#include "platform/posix/PosixShellOpen.h"
 #include "views/qt/QtView.h"
 
 namespace {
@@ -34,7 +37,10 @@ int main(int argc, char** argv) {
   views::qt::QtView view;
   platform::PosixProcesses processes;
   platform::PosixFileSystem files;
-  const platform::Services services{processes, files, view, view};
+  platform::PosixShellOpen shell;
+  platform::PosixRegistry registry;
+  platform::PosixCommonControls commonControls;
+  const platform::Services services{processes, files, view, view, shell, registry, commonControls};
 
   main_window::Form1 form(services);
   form.setFontMetrics(&view.fontMetrics());
@@ -43,5 +49,8 @@ int main(int argc, char** argv) {
   const int status = view.hasEnded() ? 0 : QApplication::exec();
   // Every window goes before the forms that they show.
   view.end();
-  return status;
+  // Ending the program ends the process at once: the window objects are not destroyed, so no
+  // control's termination step runs (XPStyle1 keeps the shell library loaded until the end).
+  std::fflush(nullptr);
+  std::_Exit(status);
 }

@@ -22,6 +22,10 @@ void Form1::wireEvents() {
   DeselectAll2.Click = [this] { DeselectAll2_Click(); };
   cmdRefresh.Click = [this] { cmdRefresh_Click(); };
   cmdResize.Click = [this] { cmdResize_Click(); };
+  mnuAbout.Click = [this] { mnuAbout_Click(); };
+  mnuFAQ.Click = [this] { mnuFAQ_Click(); };
+  mnuSupport.Click = [this] { mnuSupport_Click(); };
+  MnuUpload.Click = [this] { MnuUpload_Click(); };
 }
 
 void Form1::Form_Load() {

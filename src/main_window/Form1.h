@@ -1,5 +1,6 @@
 #pragma once
 
+#include "about/frmAbout.h"
 #include "forms/CheckBox.h"
 #include "forms/ComboBox.h"
 #include "forms/CommandButton.h"
@@ -13,8 +14,10 @@
 #include "platform/Services.h"
 #include "resize_job/Module1.h"
 #include "resize_job/ResizeRequest.h"
+#include "visual_styles/XPStyle.h"
 
 #include <cstdint>
+#include <memory>
 
 namespace karvelo::main_window {
 
@@ -36,6 +39,7 @@ class Form1 : public forms::Form {
   forms::PictureBox Picture2;
   forms::Label Label8;
   forms::PictureBox Picture3;
+  visual_styles::XPStyle XPStyle1;
   forms::CommandButton cmdExit;
 
   // Area 1, "Select Pictures To Resize", inside Picture1.
@@ -112,6 +116,14 @@ class Form1 : public forms::Form {
   void DeselectAll2_Click();
   void cmdRefresh_Click();
   void cmdResize_Click();
+  void mnuAbout_Click();
+  void mnuFAQ_Click();
+  void mnuSupport_Click();
+  void MnuUpload_Click();
+
+  // The About window while one exists, else null. One that OK or its close box has unloaded
+  // stays here until the next About replaces it.
+  about::frmAbout* aboutWindow() const { return about_.get(); }
 
   // The choices that Resize reads, as the controls hold them now.
   resize_job::ResizeRequest readResizeRequest() const;
@@ -124,6 +136,8 @@ class Form1 : public forms::Form {
   void applyLayoutDetails();
   void wireEvents();
   static void selectEveryEntry(forms::ListBox& list, bool selected);
+
+  std::unique_ptr<about::frmAbout> about_;
 };
 
 }  // namespace karvelo::main_window

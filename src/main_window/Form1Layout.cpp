@@ -35,6 +35,7 @@ Form1::Form1(const platform::Services& platformServices)
       Picture2    {*this, nullptr,   "Picture2",         {240,  6120, 8295, 1425}},
       Label8      {*this, nullptr,   "Label8",           {420,  7710, 2310, 285},  "Click \"Resize\" To Process"},
       Picture3    {*this, nullptr,   "Picture3",         {270,  7980, 8355, 1125}},
+      XPStyle1    {*this, nullptr,   "XPStyle1",          5640, 7680, platformServices.commonControls},
       cmdExit     {*this, nullptr,   "cmdExit",          {3510, 9240, 1785, 405},  "Exit"},
 
       Label3      {*this, &Picture1, "Label3",           {90,   0,    5445, 195},

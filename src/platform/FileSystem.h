@@ -13,6 +13,9 @@ class FileSystem {
   // order the file system gives them; subfolders are left out. An empty path, or a folder that
   // does not exist or cannot be read, is a failure.
   virtual std::vector<std::string> filesIn(const std::string& folder) const = 0;
+  // Whether the path names a normal file: one that exists and is neither a folder, nor hidden,
+  // nor a system file. Read-only files count. Never a failure: anything else is false.
+  virtual bool isNormalFile(const std::string& path) const = 0;
 };
 
 }  // namespace karvelo::platform

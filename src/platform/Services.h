@@ -1,9 +1,12 @@
 #pragma once
 
 #include "platform/Application.h"
+#include "platform/CommonControls.h"
 #include "platform/FileSystem.h"
 #include "platform/MessageBoxes.h"
 #include "platform/Processes.h"
+#include "platform/Registry.h"
+#include "platform/ShellOpen.h"
 
 namespace karvelo::platform {
 
@@ -14,6 +17,9 @@ struct Services {
   FileSystem& files;
   MessageBoxes& messages;
   Application& application;
+  ShellOpen& shell;
+  Registry& registry;
+  CommonControls& commonControls;
 };
 
 }  // namespace karvelo::platform

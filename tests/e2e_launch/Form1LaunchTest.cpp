@@ -3,7 +3,10 @@
 
 #include "LaunchTest.h"
 #include "fakes/FakeApplication.h"
+#include "fakes/FakeCommonControls.h"
 #include "fakes/FakeMessageBoxes.h"
+#include "fakes/FakeRegistry.h"
+#include "fakes/FakeShellOpen.h"
 #include "main_window/Form1.h"
 #include "platform/posix/PosixFileSystem.h"
 
@@ -34,7 +37,10 @@ TEST_F(LaunchTest, ResizeStartsTheConverterForEveryChosenFileInListOrder) {
   PosixFileSystem files;
   fakes::FakeMessageBoxes messages;
   fakes::FakeApplication application;
-  main_window::Form1 form(Services{processes, files, messages, application});
+  fakes::FakeShellOpen shell;
+  fakes::FakeRegistry registry;
+  fakes::FakeCommonControls commonControls;
+  main_window::Form1 form(Services{processes, files, messages, application, shell, registry, commonControls});
   form.decimalSeparator = '.';
   form.load();
 

@@ -15,6 +15,7 @@ class FakeProcesses final : public platform::Processes {
   struct Start {
     std::string commandLine;
     int windowStyle;
+    bool operator==(const Start&) const = default;
   };
 
   void start(const std::string& commandLine, int windowStyle) override {

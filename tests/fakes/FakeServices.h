@@ -1,9 +1,12 @@
 #pragma once
 
 #include "fakes/FakeApplication.h"
+#include "fakes/FakeCommonControls.h"
 #include "fakes/FakeFileSystem.h"
 #include "fakes/FakeMessageBoxes.h"
 #include "fakes/FakeProcesses.h"
+#include "fakes/FakeRegistry.h"
+#include "fakes/FakeShellOpen.h"
 #include "platform/Services.h"
 
 namespace karvelo::fakes {
@@ -14,8 +17,13 @@ struct FakeServices {
   FakeFileSystem files;
   FakeMessageBoxes messages;
   FakeApplication application;
+  FakeShellOpen shell;
+  FakeRegistry registry;
+  FakeCommonControls commonControls;
 
-  platform::Services services() { return {processes, files, messages, application}; }
+  platform::Services services() {
+    return {processes, files, messages, application, shell, registry, commonControls};
+  }
 };
 
 }  // namespace karvelo::fakes

@@ -17,8 +17,11 @@
 #include <string>
 #include <vector>
 
+#include "fakes/FakeCommonControls.h"
 #include "fakes/FakeFileSystem.h"
 #include "fakes/FakeProcesses.h"
+#include "fakes/FakeRegistry.h"
+#include "fakes/FakeShellOpen.h"
 #include "main_window/Form1.h"
 #include "resize_job/Module1.h"
 #include "views/qt/QtView.h"
@@ -57,7 +60,10 @@ class Form1ViewTest : public ::testing::Test {
   QtView view;
   fakes::FakeProcesses processes;
   fakes::FakeFileSystem files;
-  main_window::Form1 form{platform::Services{processes, files, view, view}};
+  fakes::FakeShellOpen shell;
+  fakes::FakeRegistry registry;
+  fakes::FakeCommonControls commonControls;
+  main_window::Form1 form{platform::Services{processes, files, view, view, shell, registry, commonControls}};
   QMainWindow* window = nullptr;
 };
 

@@ -1,9 +1,9 @@
 #include "platform/posix/PosixFileSystem.h"
 
-#include "forms/RuntimeError.h"
-
 #include <filesystem>
 #include <system_error>
+
+#include "forms/RuntimeError.h"
 
 namespace karvelo::platform {
 
@@ -21,6 +21,17 @@ std::vector<std::string> PosixFileSystem::filesIn(const std::string& folder) con
   }
   if (error) throw RuntimeError(RuntimeError::PathNotFound, folder + ": " + error.message());
   return names;
+}
+
+bool PosixFileSystem::isNormalFile(const std::string& path) const {
+  namespace fs = std::filesystem;
+  if (path.empty()) return false;
+  const fs::path file(path);
+  // A dot-name is hidden; a path ending in a separator names a folder and has no file name.
+  const std::string name = file.filename().string();
+  if (name.empty() || name.front() == '.') return false;
+  std::error_code error;
+  return fs::is_regular_file(file, error);
 }
 
 }  // namespace karvelo::platform

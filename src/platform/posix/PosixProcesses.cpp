@@ -1,17 +1,14 @@
 #include "platform/posix/PosixProcesses.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cerrno>
-#include <csignal>
 #include <cstring>
 #include <filesystem>
 
 #include "cmdline/CommandLine.h"
 #include "forms/RuntimeError.h"
+#include "platform/posix/DetachedSpawn.h"
 
 namespace karvelo::platform {
 
@@ -55,17 +52,6 @@ bool isFile(const std::string& path) {
   throw RuntimeError(RuntimeError::FileNotFound, "cannot start " + commandLine + ": " + why);
 }
 
-void writeAll(int fd, const void* data, std::size_t size) {
-  const char* bytes = static_cast<const char*>(data);
-  while (size > 0) {
-    const ssize_t n = ::write(fd, bytes, size);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return;
-    bytes += n;
-    size -= static_cast<std::size_t>(n);
-  }
-}
-
 }  // namespace
 
 std::vector<std::string> PosixProcesses::resolve(const std::string& commandLine) {
@@ -100,63 +86,13 @@ std::vector<std::string> PosixProcesses::resolve(const std::string& commandLine)
 }
 
 void PosixProcesses::start(const std::string& commandLine, int) {
-  const std::vector<std::string> args = resolve(commandLine);
-  std::vector<char*> argv;
-  for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-  argv.push_back(nullptr);
-
-  // The program runs as a grandchild: the child exits at once and is reaped here, so the program
-  // belongs to init and leaves no zombie. A pipe that closes on exec tells whether exec worked:
-  // end of file means it ran, an errno in the pipe means it did not.
-  int report[2];
-  if (::pipe2(report, O_CLOEXEC) != 0) failStart(commandLine, std::strerror(errno));
-  const int devNull = ::open("/dev/null", O_RDWR | O_CLOEXEC);
-
-  const pid_t child = ::fork();
-  if (child < 0) {
-    const int error = errno;
-    ::close(report[0]);
-    ::close(report[1]);
-    if (devNull >= 0) ::close(devNull);
+  std::vector<std::string> args = resolve(commandLine);
+  // A program named without a folder is the file found in the current folder, not one on PATH.
+  if (args[0].find('/') == std::string::npos) args[0] = "./" + args[0];
+  // Detached: never waited for, and no zombie left behind.
+  if (const int error = spawnDetached(args); error != 0) {
     failStart(commandLine, std::strerror(error));
   }
-  if (child == 0) {
-    // Only async-signal-safe calls from here on.
-    ::close(report[0]);
-    ::setsid();
-    const pid_t grandchild = ::fork();
-    if (grandchild < 0) {
-      const int error = errno;
-      writeAll(report[1], &error, sizeof error);
-      ::_exit(1);
-    }
-    if (grandchild > 0) ::_exit(0);
-    // The program starts with the signal state of a fresh process, not the view's.
-    sigset_t none;
-    ::sigemptyset(&none);
-    ::sigprocmask(SIG_SETMASK, &none, nullptr);
-    struct sigaction defaults {};
-    defaults.sa_handler = SIG_DFL;
-    ::sigaction(SIGPIPE, &defaults, nullptr);
-    if (devNull >= 0) ::dup2(devNull, STDIN_FILENO);
-    ::execv(argv[0], argv.data());
-    const int error = errno;
-    writeAll(report[1], &error, sizeof error);
-    ::_exit(127);
-  }
-
-  ::close(report[1]);
-  if (devNull >= 0) ::close(devNull);
-  int status = 0;
-  while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
-  }
-  int error = 0;
-  ssize_t got = 0;
-  do {
-    got = ::read(report[0], &error, sizeof error);
-  } while (got < 0 && errno == EINTR);
-  ::close(report[0]);
-  if (got > 0) failStart(commandLine, std::strerror(error));
 }
 
 std::string PosixProcesses::programFolder() const {

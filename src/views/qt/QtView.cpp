@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QCursor>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
@@ -16,6 +17,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPainter>
+#include <QPixmap>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -166,12 +168,21 @@ class ClickFilter final : public QObject {
   std::function<void()> action_;
 };
 
-Qt::CursorShape cursorShape(int pointer) {
+// The custom pointer: the program's hand, whose hot spot is the tip of its index finger.
+QCursor customCursor() {
+  static const QCursor cursor = [] {
+    const QString file = resourceFile(QStringLiteral("cursors"), "hand");
+    return file.isEmpty() ? QCursor(Qt::PointingHandCursor) : QCursor(QPixmap(file), 5, 0);
+  }();
+  return cursor;
+}
+
+QCursor cursorShape(int pointer) {
   switch (pointer) {
     case forms::pointer::Hourglass:
       return Qt::WaitCursor;
     case forms::pointer::Custom:
-      return Qt::PointingHandCursor;
+      return customCursor();
     default:
       return Qt::ArrowCursor;
   }
@@ -376,7 +387,13 @@ void QtView::build(forms::Form& form) {
   window.frame->setAttribute(Qt::WA_DeleteOnClose, false);
   window.frame->setWindowTitle(qs(form.Caption()));
   if (const QString icon = resourceFile(QStringLiteral("icons"), form.icon); !icon.isEmpty()) {
-    window.frame->setWindowIcon(QIcon(icon));
+    QIcon images(icon);
+    // A smaller image of the same icon, where there is one, for the title bar.
+    if (const QString small = resourceFile(QStringLiteral("icons"), form.icon + "-16");
+        !small.isEmpty()) {
+      images.addFile(small);
+    }
+    window.frame->setWindowIcon(images);
   }
 
   window.client = new QWidget(window.frame);

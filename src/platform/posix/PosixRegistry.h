@@ -1,0 +1,17 @@
+#pragma once
+
+#include "platform/Registry.h"
+
+namespace karvelo::platform {
+
+// A registry that holds no keys: every key fails to open, as on a system without one.
+class PosixRegistry final : public Registry {
+ public:
+  long openKey(Key root, const std::string& subKey, std::uint32_t options, std::uint32_t access,
+               Key& handle) override;
+  long queryValue(Key handle, const std::string& valueName, std::uint32_t& type, std::uint8_t* data,
+                  std::uint32_t& length) override;
+  long closeKey(Key handle) override;
+};
+
+}  // namespace karvelo::platform
