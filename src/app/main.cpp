@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <cstdio>
 #include <cstdlib>
+#include <string_view>
 
 #include "main_window/Form1.h"
 #include "platform/Services.h"
@@ -21,6 +22,22 @@ bool isSet(const char* name) {
   return value != nullptr && *value != '\0';
 }
 
+QtMessageHandler qtMessages = nullptr;
+
+// While Qt opens the display: a display that cannot be reached (a stale DISPLAY, a server that
+// is gone) ends the program with one line instead of Qt's several and an abort.
+void openingMessages(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+  if (type == QtFatalMsg) {
+    const char* display =
+        isSet("DISPLAY") ? std::getenv("DISPLAY") : std::getenv("WAYLAND_DISPLAY");
+    std::fprintf(stderr, "karvelo: cannot open the display %s\n", display ? display : "");
+    std::_Exit(2);
+  }
+  // The platform plugin's own complaints lead up to the fatal message above.
+  if (std::string_view(context.category ? context.category : "").starts_with("qt.qpa")) return;
+  if (qtMessages) qtMessages(type, context, message);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -32,7 +49,9 @@ int main(int argc, char** argv) {
         stderr);
     return 2;
   }
+  qtMessages = qInstallMessageHandler(openingMessages);
   QApplication app(argc, argv);
+  qInstallMessageHandler(qtMessages);
   QApplication::setApplicationName(QStringLiteral("Karvelo"));
 
   views::qt::QtView view;

@@ -12,6 +12,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QTest>
 #include <QTimer>
 #include <string>
@@ -142,6 +143,26 @@ TEST_F(BinderTest, UserInputReachesTheModelAndItsHandlers) {
   EXPECT_EQ(form.headingClicks, 1);
 }
 
+TEST_F(BinderTest, EnterAndEscPressTheDefaultAndCancelButtonsAndPointersFollowTheModel) {
+  int defaults = 0;
+  int cancels = 0;
+  form.cmdMove.isDefault = true;
+  form.cmdMove.Click = [&] { ++defaults; };
+  form.cmdExit.isCancel = true;
+  form.cmdExit.Click = [&] { ++cancels; };
+  auto* height = widget<QLineEdit>(form.txtHeight);
+  height->setFocus();
+  QTest::keyClick(height, Qt::Key_Return);
+  QTest::keyClick(height, Qt::Key_Escape);
+  EXPECT_EQ(defaults, 1);
+  EXPECT_EQ(cancels, 1);
+
+  form.heading.setMousePointer(forms::pointer::Custom);
+  EXPECT_NE(view.widgetOf(form.heading)->cursor().shape(), Qt::ArrowCursor);
+  form.heading.setMousePointer(forms::pointer::Default);
+  EXPECT_FALSE(view.widgetOf(form.heading)->testAttribute(Qt::WA_SetCursor));
+}
+
 TEST_F(BinderTest, ListSelectionStaysInStepBothWaysAndMovesGoThroughTheHandler) {
   for (const char* name : {"c.jpg", "A.jpg", "b.png", "d.gif"}) form.lstLeft.AddItem(name);
   auto* left = widget<QListView>(form.lstLeft);
@@ -185,10 +206,12 @@ TEST_F(BinderTest, ABurstOfChangesInOneHandlerEndsInTheRightRowsAndSelection) {
   auto* right = widget<QListView>(form.lstRight);
   EXPECT_EQ(left->selectionModel()->selectedRows().size(), 1500);
 
+  left->verticalScrollBar()->setValue(400);
   view.dispatch([&] {
     form.moveSelected();
     form.lstRight.setSelected(0, true);
   });
+  EXPECT_EQ(left->verticalScrollBar()->value(), 400) << "the user's place in the list stays";
   EXPECT_EQ(left->model()->rowCount(), 1500);
   EXPECT_EQ(right->model()->rowCount(), 1500);
   EXPECT_EQ(right->model()->index(1499, 0).data().toString(), "p12998.jpg");

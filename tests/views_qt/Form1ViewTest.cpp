@@ -176,6 +176,29 @@ TEST_F(Form1ViewTest, TheExitButtonEndsTheProgram) {
   EXPECT_FALSE(window->isVisible());
 }
 
+TEST_F(Form1ViewTest, AccessKeysPressTheirButtonsAndEnterPressesTheFocusedOne) {
+  window->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+  files.folders["/pics"] = {"a.jpg"};
+  form.lblPicFolder.setCaption("/pics");
+  form.cmdRefresh.setEnabled(true);
+  QTest::keyClick(window, Qt::Key_R, Qt::AltModifier);
+  // An access key presses its button the way Qt animates a click: a moment later.
+  EXPECT_TRUE(QTest::qWaitFor([&] { return form.List1.ListCount() == 1; }))
+      << "Alt+R pressed Refresh";
+  // Alt+A belongs to both Select All buttons: it moves the focus between them, as the window
+  // system does with a repeated access key, and presses neither.
+  QTest::keyClick(window, Qt::Key_A, Qt::AltModifier);
+  QTest::qWait(200);
+  EXPECT_FALSE(form.List1.Selected(0));
+  EXPECT_TRUE(window->focusWidget() == view.widgetOf(form.SelectAll) ||
+              window->focusWidget() == view.widgetOf(form.SelectAll2));
+
+  view.widgetOf(form.cmdExit)->setFocus();
+  QTest::keyClick(view.widgetOf(form.cmdExit), Qt::Key_Return);
+  EXPECT_TRUE(view.hasEnded()) << "Enter on the first focus, Exit, ends the program";
+}
+
 TEST_F(Form1ViewTest, TheCloseBoxEndsTheProgram) {
   window->close();
   EXPECT_TRUE(view.hasEnded());

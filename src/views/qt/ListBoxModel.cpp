@@ -75,7 +75,11 @@ void ListBoxModel::release() {
     resetPending_ = false;
     endResetModel();
     selectionChangedInModel(0, rowCount() - 1);
-    if (view_) view_->verticalScrollBar()->setValue(scrollBeforeReset_);
+    if (view_) {
+      // Keep the user's place in the list: lay the rows out now so the scroll range is known.
+      view_->doItemsLayout();
+      view_->verticalScrollBar()->setValue(scrollBeforeReset_);
+    }
   }
   showPendingSelection();
 }

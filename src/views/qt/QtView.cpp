@@ -246,6 +246,12 @@ struct QtView::Window {
   std::vector<std::function<void()>> disconnects;
   bool waitCursor = false;
 
+  // Runs onChange whenever the control announces a change, until the window lets go of it.
+  void watch(forms::Control& control, std::function<void(forms::Property)> onChange) {
+    const int id = control.changed.connect(std::move(onChange));
+    disconnects.push_back([&control, id] { control.changed.disconnect(id); });
+  }
+
   // Stops every link to the model, which may go away before the widgets do.
   void detach() {
     for (auto& disconnect : disconnects) disconnect();
@@ -275,10 +281,9 @@ struct QtView::Window {
   }
 
   QPoint originIn(const forms::Control* container) const {
-    if (!container) return QPoint(0, 0);
-    if (auto* picture = dynamic_cast<PictureBoxWidget*>(widgets.at(container))) {
-      return picture->innerOrigin();
-    }
+    const auto it = widgets.find(container);
+    if (it == widgets.end()) return QPoint(0, 0);
+    if (auto* picture = dynamic_cast<PictureBoxWidget*>(it->second)) return picture->innerOrigin();
     return QPoint(0, 0);
   }
 
@@ -431,198 +436,7 @@ void QtView::build(forms::Form& form) {
   }
 
   // Containers come before what they hold, so a control's container always has its widget.
-  std::function<QWidget*(forms::Control&)> make = [&](forms::Control& control) -> QWidget* {
-    if (auto it = window.widgets.find(&control); it != window.widgets.end()) return it->second;
-    QWidget* parent = window.client;
-    if (control.container()) parent = make(*control.container());
-    if (!parent) parent = window.client;
-    QWidget* widget = nullptr;
-    const auto watch = [&](auto&& onChange) {
-      const int id = control.changed.connect(onChange);
-      window.disconnects.push_back([&control, id] { control.changed.disconnect(id); });
-    };
-
-    switch (control.kind()) {
-      case forms::ControlKind::Label: {
-        auto& label = static_cast<forms::Label&>(control);
-        auto* w = new LabelWidget(label.border, parent);
-        w->setTextFormat(Qt::PlainText);
-        w->setText(qs(forms::parseAccessKey(label.Caption()).shown));
-        w->setAlignment(labelAlignment(label.alignment));
-        w->setWordWrap(true);
-        w->setMargin(0);
-        w->setIndent(0);
-        w->setAutoFillBackground(!label.transparent);
-        applyColors(*w, label);
-        watch([w, &label](forms::Property p) {
-          if (p == forms::Property::Caption)
-            w->setText(qs(forms::parseAccessKey(label.Caption()).shown));
-          if (p == forms::Property::Colors) applyColors(*w, label);
-        });
-        new ClickFilter(*w, [this, &label] { dispatch([&label] { label.click(); }); });
-        widget = w;
-        break;
-      }
-      case forms::ControlKind::CommandButton: {
-        auto& button = static_cast<forms::CommandButton&>(control);
-        auto* w = new QPushButton(qs(button.Caption()), parent);
-        // Enter presses the button that has the focus, as Space does.
-        w->setAutoDefault(true);
-        w->setDefault(button.isDefault);
-        QObject::connect(w, &QPushButton::clicked,
-                         [this, &button] { dispatch([&button] { button.click(); }); });
-        watch([w, &button](forms::Property p) {
-          if (p == forms::Property::Caption) w->setText(qs(button.Caption()));
-        });
-        widget = w;
-        break;
-      }
-      case forms::ControlKind::TextBox: {
-        auto& box = static_cast<forms::TextBox&>(control);
-        auto* w = new QLineEdit(qs(box.Text()), parent);
-        QObject::connect(w, &QLineEdit::textEdited, [this, &box](const QString& text) {
-          dispatch([&box, &text] { box.setText(text.toStdString()); });
-        });
-        watch([w, &box](forms::Property p) {
-          if (p == forms::Property::Text && w->text() != qs(box.Text())) w->setText(qs(box.Text()));
-        });
-        widget = w;
-        break;
-      }
-      case forms::ControlKind::CheckBox: {
-        auto& box = static_cast<forms::CheckBox&>(control);
-        auto* w = new WholeAreaButton<QCheckBox>(qs(box.Caption()), parent);
-        w->setCheckState(checkState(box.Value()));
-        // The model decides the new state; the widget only shows it.
-        QObject::connect(w, &QCheckBox::clicked, [this, w, &box, &form] {
-          dispatch([&box] { box.click(); });
-          if (isShown(form)) w->setCheckState(checkState(box.Value()));
-        });
-        watch([w, &box](forms::Property p) {
-          if (p == forms::Property::Value) w->setCheckState(checkState(box.Value()));
-        });
-        widget = w;
-        break;
-      }
-      case forms::ControlKind::OptionButton: {
-        auto& option = static_cast<forms::OptionButton&>(control);
-        auto* w = new WholeAreaButton<QRadioButton>(qs(option.Caption()), parent);
-        // The model clears the other buttons of the group, so Qt's own exclusivity stays off.
-        w->setAutoExclusive(false);
-        w->setChecked(option.Value());
-        QObject::connect(w, &QRadioButton::clicked, [this, w, &option, &form] {
-          dispatch([&option] { option.click(); });
-          if (isShown(form)) w->setChecked(option.Value());
-        });
-        watch([w, &option](forms::Property p) {
-          if (p == forms::Property::Value) w->setChecked(option.Value());
-        });
-        widget = w;
-        break;
-      }
-      case forms::ControlKind::ComboBox: {
-        auto& combo = static_cast<forms::ComboBox&>(control);
-        auto* w = new QComboBox(parent);
-        w->setEditable(true);
-        w->setInsertPolicy(QComboBox::NoInsert);
-        w->setCompleter(nullptr);
-        const auto showModel = [w, &combo](bool items) {
-          const QSignalBlocker blocker(w);
-          if (items) {
-            w->clear();
-            for (int i = 0; i < combo.ListCount(); ++i) w->addItem(qs(combo.List(i)));
-          }
-          if (w->currentIndex() != combo.ListIndex()) w->setCurrentIndex(combo.ListIndex());
-          if (w->currentText() != qs(combo.Text())) w->setEditText(qs(combo.Text()));
-        };
-        showModel(true);
-        QObject::connect(w->lineEdit(), &QLineEdit::textEdited,
-                         [this, &combo](const QString& text) {
-                           dispatch([&combo, &text] { combo.setText(text.toStdString()); });
-                         });
-        QObject::connect(w, &QComboBox::activated, [this, &combo](int index) {
-          dispatch([&combo, index] { combo.setListIndex(index); });
-        });
-        watch([showModel](forms::Property p) {
-          if (p == forms::Property::Items || p == forms::Property::Text)
-            showModel(p == forms::Property::Items);
-        });
-        widget = w;
-        break;
-      }
-      case forms::ControlKind::ListBox: {
-        auto& box = static_cast<forms::ListBox&>(control);
-        auto* w = new QListView(parent);
-        w->setSelectionMode(QAbstractItemView::ExtendedSelection);
-        w->setUniformItemSizes(true);
-        w->setEditTriggers(QAbstractItemView::NoEditTriggers);
-        w->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-        auto* model = new ListBoxModel(box, w);
-        model->attach(*w);
-        if (handlerDepth_ > 0) model->hold();
-        window.lists.push_back(model);
-        widget = w;
-        break;
-      }
-      case forms::ControlKind::PictureBox: {
-        auto& box = static_cast<forms::PictureBox&>(control);
-        auto* w = new PictureBoxWidget(box, parent);
-        window.pictures.push_back(w);
-        watch([w](forms::Property p) {
-          // Refresh brings the kept drawing to the screen now, even while a handler runs.
-          if (p == forms::Property::Drawing) {
-            w->repaint();
-            QGuiApplication::sync();  // on the screen now, even while a handler keeps the loop
-          }
-          if (p == forms::Property::Colors) w->update();
-        });
-        new ClickFilter(*w, [this, &box] { dispatch([&box] { box.click(); }); });
-        widget = w;
-        break;
-      }
-      case forms::ControlKind::Line: {
-        auto* w = new LineWidget(static_cast<forms::Line&>(control), parent);
-        window.lines.push_back(w);
-        widget = w;
-        break;
-      }
-      case forms::ControlKind::UserControl:
-        return nullptr;  // works without a window of its own
-    }
-
-    widget->setObjectName(qs(control.name()));
-    window.widgets[&control] = widget;
-    window.place(*widget, control);
-    widget->setFont(toQFont(control.Font()));
-    widget->setEnabled(control.Enabled());
-    widget->setVisible(control.Visible());
-    applyCursor(*widget, control.MousePointer());
-    if (!control.canTakeFocus()) widget->setFocusPolicy(Qt::NoFocus);
-    if (control.kind() == forms::ControlKind::Line) widget->lower();
-    watch([this, &window, widget, &control](forms::Property p) {
-      switch (p) {
-        case forms::Property::Enabled:
-          widget->setEnabled(control.Enabled());
-          break;
-        case forms::Property::Visible:
-          widget->setVisible(control.Visible());
-          break;
-        case forms::Property::Geometry:
-          window.place(*widget, control);
-          break;
-        case forms::Property::Font:
-          widget->setFont(toQFont(control.Font()));
-          break;
-        case forms::Property::MousePointer:
-          applyCursor(*widget, control.MousePointer());
-          break;
-        default:
-          break;
-      }
-    });
-    return widget;
-  };
-  for (forms::Control* control : form.controls()) make(*control);
+  for (forms::Control* control : form.controls()) bind(window, *control);
 
   // The tab order follows the tab positions.
   std::vector<forms::Control*> order;
@@ -654,6 +468,187 @@ void QtView::build(forms::Form& form) {
   window.frame->layout()->setSizeConstraint(QLayout::SetFixedSize);
   window.frame->adjustSize();
   windows_[&form] = std::move(owned);
+}
+
+QWidget* QtView::bind(Window& window, forms::Control& control) {
+  if (auto it = window.widgets.find(&control); it != window.widgets.end()) return it->second;
+  QWidget* parent = control.container() ? bind(window, *control.container()) : nullptr;
+  QWidget* widget = create(window, control, parent ? parent : window.client);
+  if (!widget) return nullptr;
+  widget->setObjectName(qs(control.name()));
+  window.widgets[&control] = widget;
+  window.place(*widget, control);
+  widget->setFont(toQFont(control.Font()));
+  widget->setEnabled(control.Enabled());
+  widget->setVisible(control.Visible());
+  applyCursor(*widget, control.MousePointer());
+  if (!control.canTakeFocus()) widget->setFocusPolicy(Qt::NoFocus);
+  if (control.kind() == forms::ControlKind::Line) widget->lower();
+  window.watch(control, [&window, widget, &control](forms::Property p) {
+    switch (p) {
+      case forms::Property::Enabled:
+        widget->setEnabled(control.Enabled());
+        break;
+      case forms::Property::Visible:
+        widget->setVisible(control.Visible());
+        break;
+      case forms::Property::Geometry:
+        window.place(*widget, control);
+        break;
+      case forms::Property::Font:
+        widget->setFont(toQFont(control.Font()));
+        break;
+      case forms::Property::MousePointer:
+        applyCursor(*widget, control.MousePointer());
+        break;
+      default:
+        break;
+    }
+  });
+  return widget;
+}
+
+// The widget of one control, kept in step with it both ways.
+QWidget* QtView::create(Window& window, forms::Control& control, QWidget* parent) {
+  const forms::Form& form = *window.form;
+  switch (control.kind()) {
+    case forms::ControlKind::Label: {
+      auto& label = static_cast<forms::Label&>(control);
+      auto* w = new LabelWidget(label.border, parent);
+      w->setTextFormat(Qt::PlainText);
+      w->setText(qs(forms::parseAccessKey(label.Caption()).shown));
+      w->setAlignment(labelAlignment(label.alignment));
+      w->setWordWrap(true);
+      w->setMargin(0);
+      w->setIndent(0);
+      w->setAutoFillBackground(!label.transparent);
+      applyColors(*w, label);
+      window.watch(control, [w, &label](forms::Property p) {
+        if (p == forms::Property::Caption)
+          w->setText(qs(forms::parseAccessKey(label.Caption()).shown));
+        if (p == forms::Property::Colors) applyColors(*w, label);
+      });
+      new ClickFilter(*w, [this, &label] { dispatch([&label] { label.click(); }); });
+      return w;
+    }
+    case forms::ControlKind::CommandButton: {
+      auto& button = static_cast<forms::CommandButton&>(control);
+      auto* w = new QPushButton(qs(button.Caption()), parent);
+      // Enter presses the button that has the focus, as Space does.
+      w->setAutoDefault(true);
+      w->setDefault(button.isDefault);
+      QObject::connect(w, &QPushButton::clicked,
+                       [this, &button] { dispatch([&button] { button.click(); }); });
+      window.watch(control, [w, &button](forms::Property p) {
+        if (p == forms::Property::Caption) w->setText(qs(button.Caption()));
+      });
+      return w;
+    }
+    case forms::ControlKind::TextBox: {
+      auto& box = static_cast<forms::TextBox&>(control);
+      auto* w = new QLineEdit(qs(box.Text()), parent);
+      QObject::connect(w, &QLineEdit::textEdited, [this, &box](const QString& text) {
+        dispatch([&box, &text] { box.setText(text.toStdString()); });
+      });
+      window.watch(control, [w, &box](forms::Property p) {
+        if (p == forms::Property::Text && w->text() != qs(box.Text())) w->setText(qs(box.Text()));
+      });
+      return w;
+    }
+    case forms::ControlKind::CheckBox: {
+      auto& box = static_cast<forms::CheckBox&>(control);
+      auto* w = new WholeAreaButton<QCheckBox>(qs(box.Caption()), parent);
+      w->setCheckState(checkState(box.Value()));
+      // The model decides the new state; the widget only shows it.
+      QObject::connect(w, &QCheckBox::clicked, [this, w, &box, &form] {
+        dispatch([&box] { box.click(); });
+        if (isShown(form)) w->setCheckState(checkState(box.Value()));
+      });
+      window.watch(control, [w, &box](forms::Property p) {
+        if (p == forms::Property::Value) w->setCheckState(checkState(box.Value()));
+      });
+      return w;
+    }
+    case forms::ControlKind::OptionButton: {
+      auto& option = static_cast<forms::OptionButton&>(control);
+      auto* w = new WholeAreaButton<QRadioButton>(qs(option.Caption()), parent);
+      // The model clears the other buttons of the group, so Qt's own exclusivity stays off.
+      w->setAutoExclusive(false);
+      w->setChecked(option.Value());
+      QObject::connect(w, &QRadioButton::clicked, [this, w, &option, &form] {
+        dispatch([&option] { option.click(); });
+        if (isShown(form)) w->setChecked(option.Value());
+      });
+      window.watch(control, [w, &option](forms::Property p) {
+        if (p == forms::Property::Value) w->setChecked(option.Value());
+      });
+      return w;
+    }
+    case forms::ControlKind::ComboBox: {
+      auto& combo = static_cast<forms::ComboBox&>(control);
+      auto* w = new QComboBox(parent);
+      w->setEditable(true);
+      w->setInsertPolicy(QComboBox::NoInsert);
+      w->setCompleter(nullptr);
+      const auto showModel = [w, &combo](bool items) {
+        const QSignalBlocker blocker(w);
+        if (items) {
+          w->clear();
+          for (int i = 0; i < combo.ListCount(); ++i) w->addItem(qs(combo.List(i)));
+        }
+        if (w->currentIndex() != combo.ListIndex()) w->setCurrentIndex(combo.ListIndex());
+        if (w->currentText() != qs(combo.Text())) w->setEditText(qs(combo.Text()));
+      };
+      showModel(true);
+      QObject::connect(w->lineEdit(), &QLineEdit::textEdited, [this, &combo](const QString& text) {
+        dispatch([&combo, &text] { combo.setText(text.toStdString()); });
+      });
+      QObject::connect(w, &QComboBox::activated, [this, &combo](int index) {
+        dispatch([&combo, index] { combo.setListIndex(index); });
+      });
+      window.watch(control, [showModel](forms::Property p) {
+        if (p == forms::Property::Items || p == forms::Property::Text)
+          showModel(p == forms::Property::Items);
+      });
+      return w;
+    }
+    case forms::ControlKind::ListBox: {
+      auto& box = static_cast<forms::ListBox&>(control);
+      auto* w = new QListView(parent);
+      w->setSelectionMode(QAbstractItemView::ExtendedSelection);
+      w->setUniformItemSizes(true);
+      w->setEditTriggers(QAbstractItemView::NoEditTriggers);
+      w->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+      auto* model = new ListBoxModel(box, w);
+      model->attach(*w);
+      if (handlerDepth_ > 0) model->hold();
+      window.lists.push_back(model);
+      return w;
+    }
+    case forms::ControlKind::PictureBox: {
+      auto& box = static_cast<forms::PictureBox&>(control);
+      auto* w = new PictureBoxWidget(box, parent);
+      window.pictures.push_back(w);
+      window.watch(control, [w](forms::Property p) {
+        // Refresh brings the kept drawing to the screen now, even while a handler runs.
+        if (p == forms::Property::Drawing) {
+          w->repaint();
+          QGuiApplication::sync();  // on the screen now, even while a handler keeps the loop
+        }
+        if (p == forms::Property::Colors) w->update();
+      });
+      new ClickFilter(*w, [this, &box] { dispatch([&box] { box.click(); }); });
+      return w;
+    }
+    case forms::ControlKind::Line: {
+      auto* w = new LineWidget(static_cast<forms::Line&>(control), parent);
+      window.lines.push_back(w);
+      return w;
+    }
+    case forms::ControlKind::UserControl:
+      return nullptr;  // works without a window of its own
+  }
+  return nullptr;
 }
 
 void QtView::discard(const forms::Form& form) {

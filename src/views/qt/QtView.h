@@ -53,6 +53,9 @@ class QtView final : public platform::Application, public platform::MessageBoxes
   struct Window;
 
   void build(forms::Form& form);
+  // The widget of a control, made (after its container's) on first call.
+  QWidget* bind(Window& window, forms::Control& control);
+  QWidget* create(Window& window, forms::Control& control, QWidget* parent);
   void discard(const forms::Form& form);
   void holdLists(bool hold);
   // Whether the form still has its window: a handler may have unloaded it.
