@@ -1,66 +1,21 @@
 // Moves every entry of a full list to the other list and back, and selects and deselects every
 // entry, through the main window's handlers, for growing list sizes. Prints the time of each step
 // and its growth per doubling of n: about 2.1 for n log n, about 4 for n squared.
-#include "forms/RuntimeError.h"
+#include "fakes/FakeServices.h"
 #include "main_window/Form1.h"
-#include "platform/posix/PosixCommonControls.h"
 
 #include <array>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <functional>
-#include <optional>
 #include <random>
 #include <string>
 #include <vector>
 
-#include "forms/RuntimeError.h"
-#include "main_window/Form1.h"
-
 using namespace karvelo;
 
 namespace {
-
-struct NoProcesses final : platform::Processes {
-  void start(const std::string&, int) override {}
-  std::string programFolder() const override { return {}; }
-};
-struct NoFiles final : platform::FileSystem {
-  std::vector<std::string> filesIn(const std::string& folder) const override {
-    throw RuntimeError(RuntimeError::PathNotFound, folder);
-  }
-  bool isNormalFile(const std::string&) const override { return false; }
-};
-struct NoMessages final : platform::MessageBoxes {
-  void show(const std::string&, int, const std::string&) override {}
-};
-struct NoApplication final : platform::Application {
-  void show(forms::Form&) override {}
-  void end() override {}
-};
-struct NoShell final : platform::ShellOpen {
-  void open(std::uintptr_t, const std::string&, const std::string&,
-            const std::optional<std::string>&, const std::optional<std::string>&, int) override {}
-};
-struct NoRegistry final : platform::Registry {
-  long openKey(Key, const std::string&, std::uint32_t, std::uint32_t, Key&) override {
-    return FileNotFound;
-  }
-  long queryValue(Key, const std::string&, std::uint32_t&, std::uint8_t*, std::uint32_t&) override {
-    return InvalidHandle;
-  }
-  long closeKey(Key) override { return InvalidHandle; }
-};
-struct NoFolderDialog final : platform::FolderDialog {
-  platform::ItemHandle browse(platform::BrowseInfo&) override { return platform::noItem; }
-  bool pathFromItem(platform::ItemHandle, char (&)[platform::MaxPath]) override { return false; }
-  void freeItem(platform::ItemHandle) override {}
-  platform::MessageParam sendMessage(platform::WindowHandle, unsigned, std::uintptr_t,
-                                     platform::MessageParam) override {
-    return 0;
-  }
-};
 
 constexpr std::array<const char*, 7> StepNames = {
     "fill List1", "select all", "move =>", "select all 2", "move <=", "select all", "deselect all"};
@@ -74,17 +29,8 @@ std::array<double, StepNames.size()> measure(int n) {
   for (int i = 0; i < n; ++i) names.push_back("IMG_" + std::to_string(random() % 1000000) + ".jpg");
 
   for (int run = 0; run < 5; ++run) {
-    NoProcesses processes;
-    NoFiles files;
-    NoMessages messages;
-    NoApplication application;
-    NoShell shell;
-    NoFolderDialog folderDialog;
-    NoRegistry registry;
-    platform::PosixCommonControls commonControls;
-    main_window::Form1 form(
-        platform::Services{processes, files, messages, application, shell, registry, commonControls,
-                           folderDialog});
+    fakes::FakeServices fakes;
+    main_window::Form1 form(fakes.services());
     form.load();
     const std::array<std::function<void()>, StepNames.size()> steps = {
         [&] {

@@ -23,15 +23,9 @@
 #include <string>
 #include <vector>
 
+#include "app/LinuxDesktop.h"
 #include "main_window/Form1.h"
 #include "platform/FileSystem.h"
-#include "platform/Services.h"
-#include "platform/posix/PosixCommonControls.h"
-#include "platform/posix/PosixProcesses.h"
-#include "platform/posix/PosixRegistry.h"
-#include "platform/posix/PosixShellOpen.h"
-#include "views/qt/QtView.h"
-#include "views/qt/folder_dialog/QtFolderDialog.h"
 
 extern char** environ;
 
@@ -111,16 +105,10 @@ int showAndReport(const std::string& kind, int argc, char** argv) {
     window.show();
     return QApplication::exec();
   }
-  views::qt::QtView view;
-  platform::PosixProcesses processes;
+  app::LinuxDesktop desktop;
+  views::qt::QtView& view = desktop.view;
   ListedFolder files({});
-  platform::PosixShellOpen shell;
-  platform::PosixRegistry registry;
-  platform::PosixCommonControls commonControls;
-  views::qt::QtFolderDialog folderDialog;
-  const platform::Services services{
-      processes, files, view, view, shell, registry, commonControls, folderDialog};
-  main_window::Form1 form(services);
+  main_window::Form1 form(desktop.services(files));
   form.setFontMetrics(&view.fontMetrics());
   form.load();
   view.show(form);
@@ -170,15 +158,10 @@ ListFigures listTimes(const std::vector<std::string>& names) {
   ListFigures figures;
   std::vector<double> view, model, widget, move;
   for (int run = 0; run < Runs; ++run) {
-    views::qt::QtView qtView;
-    platform::PosixProcesses processes;
+    app::LinuxDesktop desktop;
+    views::qt::QtView& qtView = desktop.view;
     ListedFolder files(names);
-    platform::PosixShellOpen shell;
-    platform::PosixRegistry registry;
-    platform::PosixCommonControls commonControls;
-    views::qt::QtFolderDialog folderDialog;
-    const platform::Services services{
-        processes, files, qtView, qtView, shell, registry, commonControls, folderDialog};
+    const platform::Services services = desktop.services(files);
     {
       main_window::Form1 headless(services);
       headless.load();

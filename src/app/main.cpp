@@ -5,15 +5,8 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "app/LinuxDesktop.h"
 #include "main_window/Form1.h"
-#include "platform/Services.h"
-#include "platform/posix/PosixCommonControls.h"
-#include "platform/posix/PosixFileSystem.h"
-#include "platform/posix/PosixProcesses.h"
-#include "platform/posix/PosixRegistry.h"
-#include "platform/posix/PosixShellOpen.h"
-#include "views/qt/QtView.h"
-#include "views/qt/folder_dialog/QtFolderDialog.h"
 
 namespace {
 
@@ -54,17 +47,9 @@ int main(int argc, char** argv) {
   qInstallMessageHandler(qtMessages);
   QApplication::setApplicationName(QStringLiteral("Karvelo"));
 
-  views::qt::QtView view;
-  platform::PosixProcesses processes;
-  platform::PosixFileSystem files;
-  platform::PosixShellOpen shell;
-  platform::PosixRegistry registry;
-  platform::PosixCommonControls commonControls;
-  views::qt::QtFolderDialog folderDialog;
-  const platform::Services services{
-      processes, files, view, view, shell, registry, commonControls, folderDialog};
-
-  main_window::Form1 form(services);
+  app::LinuxDesktop desktop;
+  views::qt::QtView& view = desktop.view;
+  main_window::Form1 form(desktop.services());
   form.setFontMetrics(&view.fontMetrics());
   form.load();
   view.show(form);

@@ -59,9 +59,7 @@ class AboutViewTest : public ::testing::Test {
 
   fakes::FakeServices fakes;
   QtView view;
-  main_window::Form1 form{platform::Services{fakes.processes, fakes.files, view, view, fakes.shell,
-                                             fakes.registry, fakes.commonControls,
-                                             fakes.folderDialog}};
+  main_window::Form1 form{fakes.services({.messages = &view, .application = &view})};
   QMainWindow* main = nullptr;
 };
 

@@ -2,12 +2,7 @@
 // folder with a blank in its name records every command line it was started with.
 
 #include "LaunchTest.h"
-#include "fakes/FakeApplication.h"
-#include "fakes/FakeCommonControls.h"
-#include "fakes/FakeFolderDialog.h"
-#include "fakes/FakeMessageBoxes.h"
-#include "fakes/FakeRegistry.h"
-#include "fakes/FakeShellOpen.h"
+#include "fakes/FakeServices.h"
 #include "main_window/Form1.h"
 #include "platform/posix/PosixFileSystem.h"
 
@@ -36,14 +31,8 @@ TEST_F(LaunchTest, ResizeStartsTheConverterForEveryChosenFileInListOrder) {
   }
   ProcessesInFolder processes(folder.string());
   PosixFileSystem files;
-  fakes::FakeMessageBoxes messages;
-  fakes::FakeApplication application;
-  fakes::FakeShellOpen shell;
-  fakes::FakeRegistry registry;
-  fakes::FakeCommonControls commonControls;
-  fakes::FakeFolderDialog folderDialog;
-  main_window::Form1 form(Services{processes, files, messages, application, shell, registry,
-                                   commonControls, folderDialog});
+  fakes::FakeServices fakes;
+  main_window::Form1 form(fakes.services({.processes = &processes, .files = &files}));
   form.decimalSeparator = '.';
   form.load();
 
@@ -57,7 +46,7 @@ TEST_F(LaunchTest, ResizeStartsTheConverterForEveryChosenFileInListOrder) {
   form.opt2.click();
   form.txtHeight.setText("480");
   form.cmdResize_Click();
-  EXPECT_TRUE(messages.shown.empty());
+  EXPECT_TRUE(fakes.messages.shown.empty());
 
   const std::string program = (folder / "multiconv").string();
   std::vector<Args> expected;

@@ -79,9 +79,7 @@ class ResizeEndToEnd : public ::testing::Test {
   fakes::FakeServices fakes;
   platform::PosixFileSystem files;
   ProcessesBesideConverter processes;
-  main_window::Form1 form{platform::Services{processes, files, fakes.messages, fakes.application,
-                                             fakes.shell, fakes.registry, fakes.commonControls,
-                                             fakes.folderDialog}};
+  main_window::Form1 form{fakes.services({.processes = &processes, .files = &files})};
 };
 
 TEST_F(ResizeEndToEnd, WidthWithPrefixAndSuffixWritesEveryPictureAndNothingForOtherFiles) {

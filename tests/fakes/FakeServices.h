@@ -12,8 +12,18 @@
 
 namespace karvelo::fakes {
 
+// Real services, or a view, that a test hands to a window instead of some of the fakes.
+struct Instead {
+  platform::Processes* processes = nullptr;
+  platform::FileSystem* files = nullptr;
+  platform::MessageBoxes* messages = nullptr;
+  platform::Application* application = nullptr;
+  platform::FolderDialog* folderDialog = nullptr;
+};
+
 // Every fake service in one place; services() hands them to a window.
 struct FakeServices {
+
   FakeProcesses processes;
   FakeFileSystem files;
   FakeMessageBoxes messages;
@@ -23,9 +33,15 @@ struct FakeServices {
   FakeCommonControls commonControls;
   FakeFolderDialog folderDialog;
 
-  platform::Services services() {
-    return {processes, files, messages, application, shell, registry, commonControls,
-            folderDialog};
+  platform::Services services(const Instead& instead = {}) {
+    return {instead.processes ? *instead.processes : processes,
+            instead.files ? *instead.files : files,
+            instead.messages ? *instead.messages : messages,
+            instead.application ? *instead.application : application,
+            shell,
+            registry,
+            commonControls,
+            instead.folderDialog ? *instead.folderDialog : folderDialog};
   }
 };
 

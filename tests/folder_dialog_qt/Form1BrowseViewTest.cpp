@@ -43,8 +43,8 @@ class Form1BrowseViewTest : public ::testing::Test {
   QtView view;
   fakes::FakeServices fake;
   QtFolderDialog folderDialog;
-  main_window::Form1 form{platform::Services{fake.processes, fake.files, view, view, fake.shell,
-                                             fake.registry, fake.commonControls, folderDialog}};
+  main_window::Form1 form{
+      fake.services({.messages = &view, .application = &view, .folderDialog = &folderDialog})};
 };
 
 TEST_F(Form1BrowseViewTest, BrowseOpensTheDialogOverTheMainWindowAndShowsTheChosenFolder) {

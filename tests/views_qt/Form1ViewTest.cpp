@@ -17,12 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "fakes/FakeCommonControls.h"
-#include "fakes/FakeFileSystem.h"
-#include "fakes/FakeFolderDialog.h"
-#include "fakes/FakeProcesses.h"
-#include "fakes/FakeRegistry.h"
-#include "fakes/FakeShellOpen.h"
+#include "fakes/FakeServices.h"
 #include "main_window/Form1.h"
 #include "resize_job/Module1.h"
 #include "views/qt/QtView.h"
@@ -59,14 +54,10 @@ class Form1ViewTest : public ::testing::Test {
   }
 
   QtView view;
-  fakes::FakeProcesses processes;
-  fakes::FakeFileSystem files;
-  fakes::FakeShellOpen shell;
-  fakes::FakeRegistry registry;
-  fakes::FakeCommonControls commonControls;
-  fakes::FakeFolderDialog folderDialog;
-  main_window::Form1 form{platform::Services{processes, files, view, view, shell, registry,
-                                             commonControls, folderDialog}};
+  fakes::FakeServices fakes;
+  fakes::FakeProcesses& processes = fakes.processes;
+  fakes::FakeFileSystem& files = fakes.files;
+  main_window::Form1 form{fakes.services({.messages = &view, .application = &view})};
   QMainWindow* window = nullptr;
 };
 
