@@ -19,182 +19,179 @@ using converter::Picture;
 using converter::PictureFormat;
 using converter::PixelSize;
 
-std::uint32_t hash(std::uint32_t x, std::uint32_t y, std::uint32_t seed)
-{
-    std::uint32_t h = x * 0x8da6b343U ^ y * 0xd8163841U ^ seed * 0xcb1ab31fU;
-    h ^= h >> 13;
-    h *= 0x5bd1e995U;
-    h ^= h >> 15;
-    return h;
+std::uint32_t hash(std::uint32_t x, std::uint32_t y, std::uint32_t seed) {
+  std::uint32_t h = x * 0x8da6b343U ^ y * 0xd8163841U ^ seed * 0xcb1ab31fU;
+  h ^= h >> 13;
+  h *= 0x5bd1e995U;
+  h ^= h >> 15;
+  return h;
 }
 
-double lattice(std::uint32_t x, std::uint32_t y, std::uint32_t seed)
-{
-    return (hash(x, y, seed) & 0xFFFF) / 65535.0 * 2.0 - 1.0;
+double lattice(std::uint32_t x, std::uint32_t y, std::uint32_t seed) {
+  return (hash(x, y, seed) & 0xFFFF) / 65535.0 * 2.0 - 1.0;
 }
 
 // Smooth value noise at one wavelength.
-double valueNoise(double x, double y, double wavelength, std::uint32_t seed)
-{
-    const double fx = x / wavelength;
-    const double fy = y / wavelength;
-    const auto ix = static_cast<std::uint32_t>(fx);
-    const auto iy = static_cast<std::uint32_t>(fy);
-    double tx = fx - ix;
-    double ty = fy - iy;
-    tx = tx * tx * (3 - 2 * tx);
-    ty = ty * ty * (3 - 2 * ty);
-    const double top = lattice(ix, iy, seed) * (1 - tx) + lattice(ix + 1, iy, seed) * tx;
-    const double bottom = lattice(ix, iy + 1, seed) * (1 - tx) + lattice(ix + 1, iy + 1, seed) * tx;
-    return top * (1 - ty) + bottom * ty;
+double valueNoise(double x, double y, double wavelength, std::uint32_t seed) {
+  const double fx = x / wavelength;
+  const double fy = y / wavelength;
+  const auto ix = static_cast<std::uint32_t>(fx);
+  const auto iy = static_cast<std::uint32_t>(fy);
+  double tx = fx - ix;
+  double ty = fy - iy;
+  tx = tx * tx * (3 - 2 * tx);
+  ty = ty * ty * (3 - 2 * ty);
+  const double top = lattice(ix, iy, seed) * (1 - tx) + lattice(ix + 1, iy, seed) * tx;
+  const double bottom = lattice(ix, iy + 1, seed) * (1 - tx) + lattice(ix + 1, iy + 1, seed) * tx;
+  return top * (1 - ty) + bottom * ty;
 }
 
-std::uint8_t clamp8(double v)
-{
-    return static_cast<std::uint8_t>(std::clamp(std::lround(v), 0L, 255L));
+std::uint8_t clamp8(double v) {
+  return static_cast<std::uint8_t>(std::clamp(std::lround(v), 0L, 255L));
 }
 
 // Photo-like: brightness with a 1/f-like spread of detail from large shapes down to fine
 // texture, gently varying colour, a few objects with sharp outlines, and a little sensor grain.
-Image photo(PixelSize size, std::uint32_t seed)
-{
-    Image image = Image::blank(size, ColorModel::Rgb);
-    const double scale = size.width / 4000.0;
-    struct Disc {
-        double x, y, r, tint;
-    };
-    std::vector<Disc> discs;
-    for (std::uint32_t i = 0; i < 12; ++i) {
-        discs.push_back({(hash(i, 1, seed) % 1000) / 1000.0 * size.width,
-                         (hash(i, 2, seed) % 1000) / 1000.0 * size.height,
-                         (80 + hash(i, 3, seed) % 500) * scale, (hash(i, 4, seed) % 200) - 100.0});
-    }
-    for (std::uint32_t y = 0; y < size.height; ++y) {
-        std::uint8_t* row = image.pixels.data() + image.rowBytes() * y;
-        for (std::uint32_t x = 0; x < size.width; ++x) {
-            double light = 0;
-            double amplitude = 60;
-            for (double wavelength = 1600 * scale; wavelength >= 6; wavelength /= 2, amplitude *= 0.62) {
-                light += amplitude * valueNoise(x, y, wavelength, seed + static_cast<std::uint32_t>(wavelength));
-            }
-            const double warm = 30 * valueNoise(x, y, 900 * scale, seed + 7);
-            const double green = 25 * valueNoise(x, y, 700 * scale, seed + 9);
-            for (const Disc& disc : discs) {
-                const double dx = x - disc.x;
-                const double dy = y - disc.y;
-                if (dx * dx + dy * dy < disc.r * disc.r) {
-                    light += disc.tint * 0.6;
-                }
-            }
-            const double grain = ((hash(x, y, seed + 99) & 0xFF) / 255.0 - 0.5) * 5;
-            const double base = 120 + light + grain;
-            row[3 * x] = clamp8(base + warm);
-            row[3 * x + 1] = clamp8(base + green - warm * 0.3);
-            row[3 * x + 2] = clamp8(base - warm - green * 0.5);
+Image photo(PixelSize size, std::uint32_t seed) {
+  Image image = Image::blank(size, ColorModel::Rgb);
+  const double scale = size.width / 4000.0;
+  struct Disc {
+    double x, y, r, tint;
+  };
+  std::vector<Disc> discs;
+  for (std::uint32_t i = 0; i < 12; ++i) {
+    discs.push_back({(hash(i, 1, seed) % 1000) / 1000.0 * size.width,
+                     (hash(i, 2, seed) % 1000) / 1000.0 * size.height,
+                     (80 + hash(i, 3, seed) % 500) * scale, (hash(i, 4, seed) % 200) - 100.0});
+  }
+  for (std::uint32_t y = 0; y < size.height; ++y) {
+    std::uint8_t* row = image.pixels.data() + image.rowBytes() * y;
+    for (std::uint32_t x = 0; x < size.width; ++x) {
+      double light = 0;
+      double amplitude = 60;
+      for (double wavelength = 1600 * scale; wavelength >= 6; wavelength /= 2, amplitude *= 0.62) {
+        light +=
+            amplitude * valueNoise(x, y, wavelength, seed + static_cast<std::uint32_t>(wavelength));
+      }
+      const double warm = 30 * valueNoise(x, y, 900 * scale, seed + 7);
+      const double green = 25 * valueNoise(x, y, 700 * scale, seed + 9);
+      for (const Disc& disc : discs) {
+        const double dx = x - disc.x;
+        const double dy = y - disc.y;
+        if (dx * dx + dy * dy < disc.r * disc.r) {
+          light += disc.tint * 0.6;
         }
+      }
+      const double grain = ((hash(x, y, seed + 99) & 0xFF) / 255.0 - 0.5) * 5;
+      const double base = 120 + light + grain;
+      row[3 * x] = clamp8(base + warm);
+      row[3 * x + 1] = clamp8(base + green - warm * 0.3);
+      row[3 * x + 2] = clamp8(base - warm - green * 0.5);
     }
-    return image;
+  }
+  return image;
 }
 
-void fill(Image& image, int x0, int y0, int x1, int y1, const std::array<std::uint8_t, 4>& color)
-{
-    x0 = std::max(x0, 0);
-    y0 = std::max(y0, 0);
-    x1 = std::min(x1, static_cast<int>(image.size.width));
-    y1 = std::min(y1, static_cast<int>(image.size.height));
-    for (int y = y0; y < y1; ++y) {
-        for (int x = x0; x < x1; ++x) {
-            std::copy(color.begin(), color.end(),
-                      image.pixels.begin() + static_cast<long>((static_cast<std::size_t>(y) * image.size.width + x) * 4));
-        }
+void fill(Image& image, int x0, int y0, int x1, int y1, const std::array<std::uint8_t, 4>& color) {
+  x0 = std::max(x0, 0);
+  y0 = std::max(y0, 0);
+  x1 = std::min(x1, static_cast<int>(image.size.width));
+  y1 = std::min(y1, static_cast<int>(image.size.height));
+  for (int y = y0; y < y1; ++y) {
+    for (int x = x0; x < x1; ++x) {
+      std::copy(color.begin(), color.end(),
+                image.pixels.begin() +
+                    static_cast<long>((static_cast<std::size_t>(y) * image.size.width + x) * 4));
     }
+  }
 }
 
-void text(Image& image, int x, int y, int zoom, const std::string& line, const std::array<std::uint8_t, 4>& color)
-{
-    static char buffer[60000];
-    unsigned char unused[4] = {0, 0, 0, 255};
-    const int quads = stb_easy_font_print(0, 0, const_cast<char*>(line.c_str()), unused, buffer, sizeof buffer);
-    for (int q = 0; q < quads; ++q) {
-        const float* v = reinterpret_cast<const float*>(buffer + q * 64);
-        const float* w = reinterpret_cast<const float*>(buffer + q * 64 + 32);
-        fill(image, x + static_cast<int>(v[0] * zoom), y + static_cast<int>(v[1] * zoom),
-             x + static_cast<int>(w[0] * zoom), y + static_cast<int>(w[1] * zoom), color);
-    }
+void text(Image& image, int x, int y, int zoom, const std::string& line,
+          const std::array<std::uint8_t, 4>& color) {
+  static char buffer[60000];
+  unsigned char unused[4] = {0, 0, 0, 255};
+  const int quads =
+      stb_easy_font_print(0, 0, const_cast<char*>(line.c_str()), unused, buffer, sizeof buffer);
+  for (int q = 0; q < quads; ++q) {
+    const float* v = reinterpret_cast<const float*>(buffer + q * 64);
+    const float* w = reinterpret_cast<const float*>(buffer + q * 64 + 32);
+    fill(image, x + static_cast<int>(v[0] * zoom), y + static_cast<int>(v[1] * zoom),
+         x + static_cast<int>(w[0] * zoom), y + static_cast<int>(w[1] * zoom), color);
+  }
 }
 
 // A screenshot: a desktop-like window with a title bar, panels, lines of text, and a
 // transparent margin with a soft shadow.
-Image screenshot(PixelSize size, std::uint32_t seed)
-{
-    Image image = Image::blank(size, ColorModel::Rgba);
-    const int w = static_cast<int>(size.width);
-    const int h = static_cast<int>(size.height);
-    for (int i = 0; i < 24; ++i) { // shadow ramp into full transparency
-        const auto alpha = static_cast<std::uint8_t>(4 * i);
-        fill(image, 40 + i, 40 + i, w - 40 - i + 16, h - 40 - i + 16, {0, 0, 0, alpha});
+Image screenshot(PixelSize size, std::uint32_t seed) {
+  Image image = Image::blank(size, ColorModel::Rgba);
+  const int w = static_cast<int>(size.width);
+  const int h = static_cast<int>(size.height);
+  for (int i = 0; i < 24; ++i) {  // shadow ramp into full transparency
+    const auto alpha = static_cast<std::uint8_t>(4 * i);
+    fill(image, 40 + i, 40 + i, w - 40 - i + 16, h - 40 - i + 16, {0, 0, 0, alpha});
+  }
+  fill(image, 40, 40, w - 64, h - 64, {246, 246, 248, 255});
+  fill(image, 40, 40, w - 64, 80, {40, 70, 120, 255});
+  text(image, 56, 50, 2, "Karvelo benchmark window " + std::to_string(seed), {255, 255, 255, 255});
+  fill(image, 40, 80, 340, h - 64, {225, 228, 235, 255});
+  for (int i = 0; i < 30; ++i) {
+    text(image, 56, 96 + i * 30, 2, "Folder " + std::to_string(hash(i, 0, seed) % 10000),
+         {20, 20, 30, 255});
+  }
+  for (int line = 0; line < 70; ++line) {
+    std::string words;
+    for (int word = 0; word < 14; ++word) {
+      const std::uint32_t n = hash(line, word, seed);
+      words += std::string(1 + n % 9, static_cast<char>('a' + n % 26)) + " ";
     }
-    fill(image, 40, 40, w - 64, h - 64, {246, 246, 248, 255});
-    fill(image, 40, 40, w - 64, 80, {40, 70, 120, 255});
-    text(image, 56, 50, 2, "Karvelo benchmark window " + std::to_string(seed), {255, 255, 255, 255});
-    fill(image, 40, 80, 340, h - 64, {225, 228, 235, 255});
-    for (int i = 0; i < 30; ++i) {
-        text(image, 56, 96 + i * 30, 2, "Folder " + std::to_string(hash(i, 0, seed) % 10000), {20, 20, 30, 255});
-    }
-    for (int line = 0; line < 70; ++line) {
-        std::string words;
-        for (int word = 0; word < 14; ++word) {
-            const std::uint32_t n = hash(line, word, seed);
-            words += std::string(1 + n % 9, static_cast<char>('a' + n % 26)) + " ";
-        }
-        text(image, 370, 100 + line * 13, 1, words, {30, 30, 30, 255});
-    }
-    fill(image, 1200, 120, 1800, 520, {200, 60, 60, 160}); // a translucent panel
-    text(image, 1220, 140, 3, "Translucent note", {255, 255, 255, 255});
-    return image;
+    text(image, 370, 100 + line * 13, 1, words, {30, 30, 30, 255});
+  }
+  fill(image, 1200, 120, 1800, 520, {200, 60, 60, 160});  // a translucent panel
+  text(image, 1220, 140, 3, "Translucent note", {255, 255, 255, 255});
+  return image;
 }
 
-void save(const std::filesystem::path& path, const Picture& picture, PictureFormat format)
-{
-    const std::vector<std::uint8_t> bytes = converter::codecFor(format)->encode(picture);
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+void save(const std::filesystem::path& path, const Picture& picture, PictureFormat format) {
+  const std::vector<std::uint8_t> bytes = converter::codecFor(format)->encode(picture);
+  std::ofstream out(path, std::ios::binary);
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
 }
 
-} // namespace
+}  // namespace
 
-std::vector<PictureClass> makeCorpus(const std::filesystem::path& folder, int photos, int smallPhotos,
-                                     int screenshots)
-{
-    std::vector<PictureClass> classes = {{"12 MP JPEG", {}, true}, {"800x600 JPEG", {}, true},
-                                         {"1920x1080 PNG", {}, false}};
-    const std::filesystem::path dirs[3] = {folder / "photo12mp", folder / "photo800", folder / "screen"};
-    for (const auto& dir : dirs) {
-        std::filesystem::create_directories(dir);
+std::vector<PictureClass> makeCorpus(const std::filesystem::path& folder, int photos,
+                                     int smallPhotos, int screenshots) {
+  std::vector<PictureClass> classes = {
+      {"12 MP JPEG", {}, true}, {"800x600 JPEG", {}, true}, {"1920x1080 PNG", {}, false}};
+  const std::filesystem::path dirs[3] = {folder / "photo12mp", folder / "photo800",
+                                         folder / "screen"};
+  for (const auto& dir : dirs) {
+    std::filesystem::create_directories(dir);
+  }
+  auto make = [&](int index, const std::filesystem::path& path, auto&& build) {
+    if (!std::filesystem::exists(path)) {
+      Picture picture;
+      picture.image = build(static_cast<std::uint32_t>(index));
+      save(path, picture, path.extension() == ".png" ? PictureFormat::Png : PictureFormat::Jpeg);
     }
-    auto make = [&](int index, const std::filesystem::path& path, auto&& build) {
-        if (!std::filesystem::exists(path)) {
-            Picture picture;
-            picture.image = build(static_cast<std::uint32_t>(index));
-            save(path, picture, path.extension() == ".png" ? PictureFormat::Png : PictureFormat::Jpeg);
-        }
-    };
-    for (int i = 0; i < photos; ++i) {
-        const auto path = dirs[0] / ("photo" + std::to_string(i) + ".jpg");
-        make(i, path, [](std::uint32_t seed) { return photo({4000, 3000}, seed); });
-        classes[0].files.push_back(path);
-    }
-    for (int i = 0; i < smallPhotos; ++i) {
-        const auto path = dirs[1] / ("small" + std::to_string(i) + ".jpg");
-        make(i, path, [](std::uint32_t seed) { return photo({800, 600}, 1000 + seed); });
-        classes[1].files.push_back(path);
-    }
-    for (int i = 0; i < screenshots; ++i) {
-        const auto path = dirs[2] / ("screen" + std::to_string(i) + ".png");
-        make(i, path, [](std::uint32_t seed) { return screenshot({1920, 1080}, seed); });
-        classes[2].files.push_back(path);
-    }
-    return classes;
+  };
+  for (int i = 0; i < photos; ++i) {
+    const auto path = dirs[0] / ("photo" + std::to_string(i) + ".jpg");
+    make(i, path, [](std::uint32_t seed) { return photo({4000, 3000}, seed); });
+    classes[0].files.push_back(path);
+  }
+  for (int i = 0; i < smallPhotos; ++i) {
+    const auto path = dirs[1] / ("small" + std::to_string(i) + ".jpg");
+    make(i, path, [](std::uint32_t seed) { return photo({800, 600}, 1000 + seed); });
+    classes[1].files.push_back(path);
+  }
+  for (int i = 0; i < screenshots; ++i) {
+    const auto path = dirs[2] / ("screen" + std::to_string(i) + ".png");
+    make(i, path, [](std::uint32_t seed) { return screenshot({1920, 1080}, seed); });
+    classes[2].files.push_back(path);
+  }
+  return classes;
 }
 
-} // namespace karvelo::bench
+}  // namespace karvelo::bench

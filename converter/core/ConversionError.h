@@ -9,16 +9,14 @@ namespace karvelo::converter {
 
 // A failure of one conversion: the kind decides the exit status, the text is the one-line message.
 class ConversionError : public std::runtime_error {
-public:
-    ConversionError(ExitCode code, const std::string& message)
-        : std::runtime_error(message), code_(code)
-    {
-    }
+ public:
+  ConversionError(ExitCode code, const std::string& message)
+      : std::runtime_error(message), code_(code) {}
 
-    ExitCode code() const noexcept { return code_; }
+  ExitCode code() const noexcept { return code_; }
 
-private:
-    ExitCode code_;
+ private:
+  ExitCode code_;
 };
 
-} // namespace karvelo::converter
+}  // namespace karvelo::converter

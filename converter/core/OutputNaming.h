@@ -12,8 +12,8 @@
 namespace karvelo::converter {
 
 struct NameParts {
-    std::string_view stem;      // the name up to its last dot ("beach" of "beach.jpg")
-    std::string_view extension; // from the last dot on (".jpg"); empty when there is none
+  std::string_view stem;       // the name up to its last dot ("beach" of "beach.jpg")
+  std::string_view extension;  // from the last dot on (".jpg"); empty when there is none
 };
 
 // The file name of a path: what follows its last separator.
@@ -30,4 +30,4 @@ std::string joinPath(std::string_view folder, std::string_view fileName,
 // The full output path; throws ConversionError(Usage) when the source names no file.
 std::string outputPath(const ConverterOptions& options, PathStyle style = nativePathStyle);
 
-} // namespace karvelo::converter
+}  // namespace karvelo::converter

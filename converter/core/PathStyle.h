@@ -11,4 +11,4 @@ inline constexpr PathStyle nativePathStyle = PathStyle::Windows;
 inline constexpr PathStyle nativePathStyle = PathStyle::Posix;
 #endif
 
-} // namespace karvelo::converter
+}  // namespace karvelo::converter

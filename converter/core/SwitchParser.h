@@ -34,4 +34,4 @@ std::uint32_t parsePixels(std::string_view text);
 
 inline constexpr std::uint32_t maxPixels = 1'000'000;
 
-} // namespace karvelo::converter
+}  // namespace karvelo::converter

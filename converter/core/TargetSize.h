@@ -15,4 +15,4 @@ PixelSize targetSize(PixelSize source, const ConverterOptions& options);
 // Throws ConversionError(PictureTooLarge) for a source above maxPictureArea.
 void checkSourceSize(PixelSize source);
 
-} // namespace karvelo::converter
+}  // namespace karvelo::converter

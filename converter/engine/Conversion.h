@@ -8,4 +8,4 @@ namespace karvelo::converter {
 // the picture upright, resizes, encodes and writes the result safely. Throws ConversionError.
 void convert(const ConverterOptions& options);
 
-} // namespace karvelo::converter
+}  // namespace karvelo::converter

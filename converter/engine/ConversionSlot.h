@@ -13,21 +13,21 @@ namespace karvelo::converter {
 // or in $MULTICONV_SLOT_DIR when set. When no slot folder can be made the conversion runs
 // without waiting rather than failing.
 class ConversionSlot {
-public:
-    // Waits until a slot is free and takes it.
-    static ConversionSlot acquire();
+ public:
+  // Waits until a slot is free and takes it.
+  static ConversionSlot acquire();
 
-    ConversionSlot(ConversionSlot&& other) noexcept;
-    ConversionSlot& operator=(ConversionSlot&&) = delete;
-    ConversionSlot(const ConversionSlot&) = delete;
-    ConversionSlot& operator=(const ConversionSlot&) = delete;
-    ~ConversionSlot();
+  ConversionSlot(ConversionSlot&& other) noexcept;
+  ConversionSlot& operator=(ConversionSlot&&) = delete;
+  ConversionSlot(const ConversionSlot&) = delete;
+  ConversionSlot& operator=(const ConversionSlot&) = delete;
+  ~ConversionSlot();
 
-private:
-    ConversionSlot() = default;
+ private:
+  ConversionSlot() = default;
 
-    std::intptr_t handle_ = -1; // file descriptor, or HANDLE on Windows
-    bool traced_ = false;
+  std::intptr_t handle_ = -1;  // file descriptor, or HANDLE on Windows
+  bool traced_ = false;
 };
 
-} // namespace karvelo::converter
+}  // namespace karvelo::converter

@@ -12,4 +12,4 @@ namespace karvelo::converter {
 // exactly one line. Failing to log is not itself reported.
 void reportFailure(ExitCode code, const std::string& message, const std::string& commandLine);
 
-} // namespace karvelo::converter
+}  // namespace karvelo::converter

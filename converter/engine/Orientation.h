@@ -12,4 +12,4 @@ Image orientUpright(Image stored, int orientation);
 // The upright size of a stored size.
 PixelSize uprightSize(PixelSize stored, int orientation);
 
-} // namespace karvelo::converter
+}  // namespace karvelo::converter

@@ -5,10 +5,10 @@
 namespace karvelo::converter {
 
 class PngCodec : public Codec {
-public:
-    PictureHeader probe(const SourceFile& source) const override;
-    Picture decode(const SourceFile& source, PixelSize atLeast) const override;
-    std::vector<std::uint8_t> encode(const Picture& picture) const override;
+ public:
+  PictureHeader probe(const SourceFile& source) const override;
+  Picture decode(const SourceFile& source, PixelSize atLeast) const override;
+  std::vector<std::uint8_t> encode(const Picture& picture) const override;
 };
 
-} // namespace karvelo::converter
+}  // namespace karvelo::converter

@@ -9,4 +9,4 @@ namespace karvelo::converter {
 // bleed their hidden colour into the edges.
 Image resample(Image source, PixelSize target);
 
-} // namespace karvelo::converter
+}  // namespace karvelo::converter

@@ -22,4 +22,4 @@ bool pathExists(const std::string& path);
 // Whether the path names a folder.
 bool isFolder(const std::string& path);
 
-} // namespace karvelo::converter
+}  // namespace karvelo::converter

@@ -18,119 +18,106 @@ namespace karvelo::converter {
 
 namespace {
 
-[[noreturn]] void unreadable(const std::string& path, const std::string& why)
-{
-    throw ConversionError(ExitCode::InputUnreadable, "cannot read \"" + path + "\": " + why);
+[[noreturn]] void unreadable(const std::string& path, const std::string& why) {
+  throw ConversionError(ExitCode::InputUnreadable, "cannot read \"" + path + "\": " + why);
 }
 
-} // namespace
+}  // namespace
 
 #ifdef _WIN32
 
-SourceFile::SourceFile(const std::string& path) : path_(path)
-{
-    const HANDLE file = ::CreateFileW(widePath(path).c_str(), GENERIC_READ,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        unreadable(path, "error " + std::to_string(::GetLastError()));
-    }
-    handle_ = reinterpret_cast<std::intptr_t>(file);
-    BY_HANDLE_FILE_INFORMATION information{};
-    LARGE_INTEGER size{};
-    if (::GetFileType(file) != FILE_TYPE_DISK || !::GetFileInformationByHandle(file, &information) ||
-        (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ||
-        !::GetFileSizeEx(file, &size)) {
-        ::CloseHandle(file);
-        unreadable(path, "not a regular file");
-    }
-    size_ = static_cast<std::uint64_t>(size.QuadPart);
+SourceFile::SourceFile(const std::string& path) : path_(path) {
+  const HANDLE file = ::CreateFileW(widePath(path).c_str(), GENERIC_READ,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    unreadable(path, "error " + std::to_string(::GetLastError()));
+  }
+  handle_ = reinterpret_cast<std::intptr_t>(file);
+  BY_HANDLE_FILE_INFORMATION information{};
+  LARGE_INTEGER size{};
+  if (::GetFileType(file) != FILE_TYPE_DISK || !::GetFileInformationByHandle(file, &information) ||
+      (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ||
+      !::GetFileSizeEx(file, &size)) {
+    ::CloseHandle(file);
+    unreadable(path, "not a regular file");
+  }
+  size_ = static_cast<std::uint64_t>(size.QuadPart);
 }
 
-SourceFile::~SourceFile()
-{
-    ::CloseHandle(reinterpret_cast<HANDLE>(handle_));
-}
+SourceFile::~SourceFile() { ::CloseHandle(reinterpret_cast<HANDLE>(handle_)); }
 
-std::size_t SourceFile::readInto(std::uint64_t offset, void* buffer, std::size_t length) const
-{
-    std::size_t done = 0;
-    auto* bytes = static_cast<std::uint8_t*>(buffer);
-    while (done < length) {
-        OVERLAPPED at{};
-        at.Offset = static_cast<DWORD>((offset + done) & 0xFFFFFFFFU);
-        at.OffsetHigh = static_cast<DWORD>((offset + done) >> 32);
-        DWORD got = 0;
-        const auto chunk = static_cast<DWORD>(std::min<std::size_t>(length - done, 1U << 30));
-        if (!::ReadFile(reinterpret_cast<HANDLE>(handle_), bytes + done, chunk, &got, &at)) {
-            if (::GetLastError() == ERROR_HANDLE_EOF) {
-                break;
-            }
-            unreadable(path_, "error " + std::to_string(::GetLastError()));
-        }
-        if (got == 0) {
-            break;
-        }
-        done += got;
+std::size_t SourceFile::readInto(std::uint64_t offset, void* buffer, std::size_t length) const {
+  std::size_t done = 0;
+  auto* bytes = static_cast<std::uint8_t*>(buffer);
+  while (done < length) {
+    OVERLAPPED at{};
+    at.Offset = static_cast<DWORD>((offset + done) & 0xFFFFFFFFU);
+    at.OffsetHigh = static_cast<DWORD>((offset + done) >> 32);
+    DWORD got = 0;
+    const auto chunk = static_cast<DWORD>(std::min<std::size_t>(length - done, 1U << 30));
+    if (!::ReadFile(reinterpret_cast<HANDLE>(handle_), bytes + done, chunk, &got, &at)) {
+      if (::GetLastError() == ERROR_HANDLE_EOF) {
+        break;
+      }
+      unreadable(path_, "error " + std::to_string(::GetLastError()));
     }
-    return done;
+    if (got == 0) {
+      break;
+    }
+    done += got;
+  }
+  return done;
 }
 
 #else
 
-SourceFile::SourceFile(const std::string& path) : path_(path)
-{
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0) {
-        unreadable(path, std::strerror(errno));
-    }
-    handle_ = fd;
-    struct stat status {};
-    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
-        ::close(fd);
-        unreadable(path, "not a regular file");
-    }
-    size_ = static_cast<std::uint64_t>(status.st_size);
+SourceFile::SourceFile(const std::string& path) : path_(path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+  if (fd < 0) {
+    unreadable(path, std::strerror(errno));
+  }
+  handle_ = fd;
+  struct stat status {};
+  if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+    ::close(fd);
+    unreadable(path, "not a regular file");
+  }
+  size_ = static_cast<std::uint64_t>(status.st_size);
 }
 
-SourceFile::~SourceFile()
-{
-    ::close(static_cast<int>(handle_));
-}
+SourceFile::~SourceFile() { ::close(static_cast<int>(handle_)); }
 
-std::size_t SourceFile::readInto(std::uint64_t offset, void* buffer, std::size_t length) const
-{
-    std::size_t done = 0;
-    auto* bytes = static_cast<std::uint8_t*>(buffer);
-    while (done < length) {
-        const ssize_t got = ::pread(static_cast<int>(handle_), bytes + done, length - done,
-                                    static_cast<off_t>(offset + done));
-        if (got < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            unreadable(path_, std::strerror(errno));
-        }
-        if (got == 0) {
-            break;
-        }
-        done += static_cast<std::size_t>(got);
+std::size_t SourceFile::readInto(std::uint64_t offset, void* buffer, std::size_t length) const {
+  std::size_t done = 0;
+  auto* bytes = static_cast<std::uint8_t*>(buffer);
+  while (done < length) {
+    const ssize_t got = ::pread(static_cast<int>(handle_), bytes + done, length - done,
+                                static_cast<off_t>(offset + done));
+    if (got < 0) {
+      if (errno == EINTR) {
+        continue;
+      }
+      unreadable(path_, std::strerror(errno));
     }
-    return done;
+    if (got == 0) {
+      break;
+    }
+    done += static_cast<std::size_t>(got);
+  }
+  return done;
 }
 
 #endif
 
-std::vector<std::uint8_t> SourceFile::read(std::uint64_t offset, std::size_t length) const
-{
-    std::vector<std::uint8_t> bytes(length);
-    bytes.resize(readInto(offset, bytes.data(), length));
-    return bytes;
+std::vector<std::uint8_t> SourceFile::read(std::uint64_t offset, std::size_t length) const {
+  std::vector<std::uint8_t> bytes(length);
+  bytes.resize(readInto(offset, bytes.data(), length));
+  return bytes;
 }
 
-std::vector<std::uint8_t> SourceFile::readAll() const
-{
-    return read(0, static_cast<std::size_t>(size_));
+std::vector<std::uint8_t> SourceFile::readAll() const {
+  return read(0, static_cast<std::size_t>(size_));
 }
 
-} // namespace karvelo::converter
+}  // namespace karvelo::converter

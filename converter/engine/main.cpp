@@ -19,43 +19,41 @@ using namespace karvelo::converter;
 namespace {
 
 #ifdef _WIN32
-std::string utf8(const wchar_t* text)
-{
-    const int size = ::WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-    std::string result(size > 0 ? static_cast<std::size_t>(size - 1) : 0, '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, text, -1, result.data(), size, nullptr, nullptr);
-    return result;
+std::string utf8(const wchar_t* text) {
+  const int size = ::WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+  std::string result(size > 0 ? static_cast<std::size_t>(size - 1) : 0, '\0');
+  ::WideCharToMultiByte(CP_UTF8, 0, text, -1, result.data(), size, nullptr, nullptr);
+  return result;
 }
 #endif
 
-} // namespace
+}  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
 #ifdef _WIN32
-    (void)argc;
-    (void)argv;
-    // Windows hands over one text; it is split with the same grammar that built it.
-    const std::string commandLine = utf8(::GetCommandLineW());
-    const std::vector<std::string> words = switchWords(commandLine);
+  (void)argc;
+  (void)argv;
+  // Windows hands over one text; it is split with the same grammar that built it.
+  const std::string commandLine = utf8(::GetCommandLineW());
+  const std::vector<std::string> words = switchWords(commandLine);
 #else
-    // On POSIX the process start has already split the text with that grammar.
-    const std::vector<std::string> words(argv + (argc > 0 ? 1 : 0), argv + argc);
-    std::string commandLine;
-    for (const std::string& word : words) {
-        commandLine += (commandLine.empty() ? "" : " ") + word;
-    }
+  // On POSIX the process start has already split the text with that grammar.
+  const std::vector<std::string> words(argv + (argc > 0 ? 1 : 0), argv + argc);
+  std::string commandLine;
+  for (const std::string& word : words) {
+    commandLine += (commandLine.empty() ? "" : " ") + word;
+  }
 #endif
-    try {
-        convert(parseSwitches(words));
-        return 0;
-    } catch (const ConversionError& error) {
-        reportFailure(error.code(), error.what(), commandLine);
-        return static_cast<int>(error.code());
-    } catch (const std::bad_alloc&) {
-        reportFailure(ExitCode::InternalError, "out of memory", commandLine);
-    } catch (const std::exception& error) {
-        reportFailure(ExitCode::InternalError, error.what(), commandLine);
-    }
-    return static_cast<int>(ExitCode::InternalError);
+  try {
+    convert(parseSwitches(words));
+    return 0;
+  } catch (const ConversionError& error) {
+    reportFailure(error.code(), error.what(), commandLine);
+    return static_cast<int>(error.code());
+  } catch (const std::bad_alloc&) {
+    reportFailure(ExitCode::InternalError, "out of memory", commandLine);
+  } catch (const std::exception& error) {
+    reportFailure(ExitCode::InternalError, error.what(), commandLine);
+  }
+  return static_cast<int>(ExitCode::InternalError);
 }

@@ -15,9 +15,9 @@
 namespace karvelo::cmdline {
 
 struct Word {
-    std::string text;  // the word without its quote characters
-    std::size_t begin; // [begin, end) is the word's span in the source text, quotes included
-    std::size_t end;
+  std::string text;   // the word without its quote characters
+  std::size_t begin;  // [begin, end) is the word's span in the source text, quotes included
+  std::size_t end;
 };
 
 std::vector<Word> splitWords(std::string_view commandLine);
@@ -25,4 +25,4 @@ std::vector<Word> splitWords(std::string_view commandLine);
 // The texts of splitWords, in order.
 std::vector<std::string> splitCommandLine(std::string_view commandLine);
 
-} // namespace karvelo::cmdline
+}  // namespace karvelo::cmdline

@@ -17,12 +17,12 @@ constexpr Color rgb(std::uint8_t r, std::uint8_t g, std::uint8_t b) {
 }
 
 namespace sys {
-constexpr Color ActiveTitle = systemColor(2);      // title bar of an active window
-constexpr Color Window = systemColor(5);           // window background
+constexpr Color ActiveTitle = systemColor(2);  // title bar of an active window
+constexpr Color Window = systemColor(5);       // window background
 constexpr Color WindowText = systemColor(8);
-constexpr Color TitleText = systemColor(9);        // text in an active title bar
-constexpr Color Highlight = systemColor(13);       // selected items
-constexpr Color HighlightText = systemColor(14);   // text of selected items
+constexpr Color TitleText = systemColor(9);       // text in an active title bar
+constexpr Color Highlight = systemColor(13);      // selected items
+constexpr Color HighlightText = systemColor(14);  // text of selected items
 constexpr Color ButtonFace = systemColor(15);
 constexpr Color ButtonText = systemColor(18);
 }  // namespace sys

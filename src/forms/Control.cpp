@@ -13,7 +13,9 @@ Control::~Control() { form_.unregisterControl(*this); }
 
 void Control::setWidth(int width) { Move(geometry_.left, geometry_.top, width, geometry_.height); }
 
-void Control::setHeight(int height) { Move(geometry_.left, geometry_.top, geometry_.width, height); }
+void Control::setHeight(int height) {
+  Move(geometry_.left, geometry_.top, geometry_.width, height);
+}
 
 void Control::Move(int left, int top, int width, int height) {
   const Rect next{left, top, width, height};

@@ -9,7 +9,8 @@ constexpr double TwipsPerPoint = 20.0;
 }
 
 int EstimatedFontMetrics::textWidthTwips(const TextFont& font, std::string_view text) const {
-  return static_cast<int>(std::lround(font.size * TwipsPerPoint * 0.5 * static_cast<double>(text.size())));
+  return static_cast<int>(
+      std::lround(font.size * TwipsPerPoint * 0.5 * static_cast<double>(text.size())));
 }
 
 int EstimatedFontMetrics::textHeightTwips(const TextFont& font, std::string_view) const {

@@ -14,7 +14,11 @@ class Line : public Control {
        Color color, int widthPixels = 1)
       : Control(form, container, ControlKind::Line, std::move(name),
                 Rect{std::min(x1, x2), std::min(y1, y2), std::abs(x2 - x1), std::abs(y2 - y1)}),
-        X1(x1), Y1(y1), X2(x2), Y2(y2), BorderWidth(widthPixels) {
+        X1(x1),
+        Y1(y1),
+        X2(x2),
+        Y2(y2),
+        BorderWidth(widthPixels) {
     setForeColor(color);
   }
 

@@ -8,8 +8,7 @@ namespace karvelo::forms {
 // clears the others.
 class OptionButton : public Control {
  public:
-  OptionButton(Form& form, Control* container, std::string name, Rect geometry,
-               std::string caption)
+  OptionButton(Form& form, Control* container, std::string name, Rect geometry, std::string caption)
       : Control(form, container, ControlKind::OptionButton, std::move(name), geometry),
         caption_(std::move(caption)) {}
 

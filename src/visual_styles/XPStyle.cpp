@@ -2,8 +2,8 @@
 
 namespace karvelo::visual_styles {
 
-XPStyle::XPStyle(forms::Form& form, forms::Control* container, std::string name, int left,
-                 int top, platform::CommonControls& commonControls)
+XPStyle::XPStyle(forms::Form& form, forms::Control* container, std::string name, int left, int top,
+                 platform::CommonControls& commonControls)
     : forms::Control(form, container, forms::ControlKind::UserControl, std::move(name),
                      {left, top, SizeTwips, SizeTwips}),
       commonControls_(commonControls) {

@@ -105,8 +105,8 @@ TEST(PosixServices, EmptyRegistryMakesTheLauncherShowItsMessage) {
   karvelo::fakes::FakeServices fakes;
   PosixRegistry registry;
   Services services = fakes.services();
-  Services withEmptyRegistry{services.processes,   services.files, services.messages,
-                             services.application, services.shell, registry,
+  Services withEmptyRegistry{services.processes,      services.files,       services.messages,
+                             services.application,    services.shell,       registry,
                              services.commonControls, services.folderDialog};
   karvelo::about::frmAbout about{withEmptyRegistry};
   std::string value = "stale";

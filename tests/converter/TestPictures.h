@@ -15,7 +15,8 @@ inline constexpr Rgb blue{30, 40, 220};
 inline constexpr Rgb white{250, 250, 250};
 
 // Four plain quadrants: top left, top right, bottom left, bottom right.
-Image quadrants(PixelSize size, const std::array<Rgb, 4>& colors, ColorModel model = ColorModel::Rgb);
+Image quadrants(PixelSize size, const std::array<Rgb, 4>& colors,
+                ColorModel model = ColorModel::Rgb);
 
 // A smooth colour ramp with a diagonal edge, in the given colour model.
 Image ramp(PixelSize size, ColorModel model);
@@ -32,4 +33,4 @@ Rgb quadrantColor(const Image& image, int quadrant);
 // Whether two colours differ by at most `tolerance` in every channel.
 bool near(const Rgb& a, const Rgb& b, int tolerance = 40);
 
-} // namespace karvelo::converter::testing
+}  // namespace karvelo::converter::testing

@@ -23,7 +23,6 @@ struct Instead {
 
 // Every fake service in one place; services() hands them to a window.
 struct FakeServices {
-
   FakeProcesses processes;
   FakeFileSystem files;
   FakeMessageBoxes messages;

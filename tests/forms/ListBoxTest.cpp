@@ -94,8 +94,8 @@ TEST_F(ListFixture, AnnouncesStructuralChangesBeforeAndAfter) {
   list.AddItem("b");
   std::vector<std::string> seen;
   list.listChanged.connect([&](const ListChange& c) {
-    seen.push_back(std::to_string(c.kind) + (c.about ? "?" : "!") + std::to_string(c.first) +
-                   ":" + std::to_string(list.ListCount()));
+    seen.push_back(std::to_string(c.kind) + (c.about ? "?" : "!") + std::to_string(c.first) + ":" +
+                   std::to_string(list.ListCount()));
   });
   list.AddItem("a");
   list.RemoveItem(1);
@@ -113,10 +113,9 @@ TEST(SortedEntries, AgreesWithAPlainSortedVectorUnderRandomEdits) {
       for (char& c : text) c = static_cast<char>("aAbBc"[random() % 5]);
       const int at = tree.sortedPosition(text);
       tree.insertAt(at, ListEntry{text, step, false});
-      const auto pos = std::upper_bound(reference.begin(), reference.end(), text,
-                                        [](const std::string& a, const std::string& b) {
-                                          return compareIgnoringCase(a, b) < 0;
-                                        });
+      const auto pos = std::upper_bound(
+          reference.begin(), reference.end(), text,
+          [](const std::string& a, const std::string& b) { return compareIgnoringCase(a, b) < 0; });
       ASSERT_EQ(at, pos - reference.begin());
       reference.insert(pos, text);
     } else {

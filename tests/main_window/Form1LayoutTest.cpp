@@ -19,7 +19,7 @@ struct Row {
   const char* container;  // empty: directly on the window
   Rect geometry;
   std::optional<int> tab;  // none: the control never takes the focus
-  const char* caption;  // caption, or the text of a text box or drop-down
+  const char* caption;     // caption, or the text of a text box or drop-down
 };
 
 // The window as laid out, row by row.

@@ -143,9 +143,12 @@ TEST_P(CompiledResources, VersionBlockCarriesTheFixedPartAndTheStringsInOrder) {
     values.emplace_back(narrow(entry.key), entry.textValue());
   }
   const std::vector<std::pair<std::string, std::string>> expected = {
-      {"CompanyName", "Karvelo Imaging Works"}, {"ProductName", "Karvelo"},
-      {"FileVersion", "1.00"},                  {"ProductVersion", "1.00"},
-      {"InternalName", "Karvelo"},              {"OriginalFilename", "Karvelo.exe"},
+      {"CompanyName", "Karvelo Imaging Works"},
+      {"ProductName", "Karvelo"},
+      {"FileVersion", "1.00"},
+      {"ProductVersion", "1.00"},
+      {"InternalName", "Karvelo"},
+      {"OriginalFilename", "Karvelo.exe"},
   };
   EXPECT_EQ(values, expected);
 }
@@ -166,7 +169,7 @@ TEST_P(CompiledResources, IconsNameTheirImagesWithSizeDepthAndByteCount) {
   EXPECT_EQ(readU16(app, 4), 1);  // one image
   EXPECT_EQ(app[6], 32);
   EXPECT_EQ(app[7], 32);
-  EXPECT_EQ(app[8], 0);           // colour count 0: 256 colours
+  EXPECT_EQ(app[8], 0);            // colour count 0: 256 colours
   EXPECT_EQ(readU16(app, 10), 1);  // planes
   EXPECT_EQ(readU16(app, 12), 8);  // bits per pixel
   EXPECT_EQ(readU32(app, 14), 2216u);

@@ -79,9 +79,7 @@ TEST_F(XPStyleTest, DestroyingAnInstanceFreesTheHandleItsCreationStored) {
 
 TEST_F(XPStyleTest, AFailedLoadKeepsZeroAndFreesZero) {
   common.nextHandle = 0;
-  {
-    XPStyle control(form, nullptr, "XPStyle1", 5640, 7680, common);
-  }
+  { XPStyle control(form, nullptr, "XPStyle1", 5640, 7680, common); }
   EXPECT_EQ(common.calls, (Calls{"InitCommonControlsEx", "LoadLibrary", "FreeLibrary"}));
   EXPECT_EQ(common.freedHandles, (std::vector<platform::ModuleHandle>{0}));
 }
