@@ -1,5 +1,6 @@
 #include "converter/engine/Orientation.h"
 
+#include <cstddef>
 #include <cstring>
 
 namespace karvelo::converter {
@@ -12,48 +13,35 @@ Image orientUpright(Image stored, int orientation) {
   if (orientation < 2 || orientation > 8) {
     return stored;
   }
+  // The stored pixel that lands at the upright (x, y) is at first + x * stepX + y * stepY, in
+  // pixels: each orientation is a start corner and two steps, found once rather than per pixel.
+  const auto width = static_cast<std::ptrdiff_t>(stored.size.width);
+  const std::ptrdiff_t lastColumn = width - 1;
+  const std::ptrdiff_t lastRow = static_cast<std::ptrdiff_t>(stored.size.height) - 1;
+  struct Walk {
+    std::ptrdiff_t first;
+    std::ptrdiff_t stepX;
+    std::ptrdiff_t stepY;
+  };
+  const Walk walks[7] = {
+      {lastColumn, -1, width},                     // 2: mirrored left to right
+      {lastRow * width + lastColumn, -1, -width},  // 3: turned half way
+      {lastRow * width, 1, -width},                // 4: mirrored top to bottom
+      {0, width, 1},                               // 5: transposed
+      {lastRow * width, -width, 1},                // 6: turned a quarter clockwise
+      {lastRow * width + lastColumn, -width, -1},  // 7: transversed
+      {lastColumn, width, -1},                     // 8: turned a quarter anticlockwise
+  };
+  const Walk walk = walks[orientation - 2];
   const PixelSize size = uprightSize(stored.size, orientation);
   Image upright = Image::blank(size, stored.model);
-  const std::size_t channels = static_cast<std::size_t>(stored.channels());
-  const std::size_t storedWidth = stored.size.width;
-  const std::size_t lastColumn = stored.size.width - 1;
-  const std::size_t lastRow = stored.size.height - 1;
+  const auto channels = static_cast<std::ptrdiff_t>(stored.channels());
+  const std::uint8_t* in = stored.pixels.data();
   std::uint8_t* out = upright.pixels.data();
   for (std::size_t y = 0; y < size.height; ++y) {
-    for (std::size_t x = 0; x < size.width; ++x, out += channels) {
-      std::size_t column = x;
-      std::size_t row = y;
-      switch (orientation) {
-        case 2:
-          column = lastColumn - x;
-          break;
-        case 3:
-          column = lastColumn - x;
-          row = lastRow - y;
-          break;
-        case 4:
-          row = lastRow - y;
-          break;
-        case 5:
-          column = y;
-          row = x;
-          break;
-        case 6:
-          column = y;
-          row = lastRow - x;
-          break;
-        case 7:
-          column = lastColumn - y;
-          row = lastRow - x;
-          break;
-        case 8:
-          column = lastColumn - y;
-          row = x;
-          break;
-        default:
-          break;
-      }
-      std::memcpy(out, stored.pixels.data() + (row * storedWidth + column) * channels, channels);
+    std::ptrdiff_t from = walk.first + static_cast<std::ptrdiff_t>(y) * walk.stepY;
+    for (std::size_t x = 0; x < size.width; ++x, out += channels, from += walk.stepX) {
+      std::memcpy(out, in + from * channels, static_cast<std::size_t>(channels));
     }
   }
   return upright;

@@ -61,6 +61,10 @@ TEST_F(LaunchTest, AStartThatCannotHappenFailsAtOnceAndStartsNothing) {
   EXPECT_TRUE(fails(program + " /s:\"/pics/a\" /o \"b.jpg\" /d:\"/out/\""));
   EXPECT_TRUE(fails(program + " /s:\"/pics/odd\".jpg /d:\"/out/\""));
   EXPECT_TRUE(fails(program + " /s:\"/pics/open.jpg /d:/out/"));
+  // A name may close its own quotes and spell switches of its own between them.
+  EXPECT_TRUE(fails(program + " /s:\"/pics/x\" /o /pre:\"y.jpg\" /d:\"/out/\""));
+  EXPECT_TRUE(fails(program + " /s:\"/pics/x\" /o /d:\"y.jpg\" /d:\"/out/\""));
+  EXPECT_TRUE(fails(program + " /s:\"/pics/a.jpg\" /d:\"/out\" /o /S:\"b\""));
   std::this_thread::sleep_for(std::chrono::milliseconds(200));
   EXPECT_TRUE(fs::is_empty(folder / "records"));
   // A drive root as the Windows form writes it stays one value.

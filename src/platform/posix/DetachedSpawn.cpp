@@ -40,6 +40,18 @@ std::optional<std::string> resolve(const std::string& program) {
   return std::nullopt;
 }
 
+bool openReportPipe(int (&ends)[2]) {
+#ifdef __APPLE__
+  // No pipe2 here: the flags follow at once.
+  if (::pipe(ends) != 0) return false;
+  ::fcntl(ends[0], F_SETFD, FD_CLOEXEC);
+  ::fcntl(ends[1], F_SETFD, FD_CLOEXEC);
+  return true;
+#else
+  return ::pipe2(ends, O_CLOEXEC) == 0;
+#endif
+}
+
 void writeError(int fd, int error) {
   while (::write(fd, &error, sizeof error) < 0 && errno == EINTR) {
   }
@@ -56,14 +68,13 @@ int spawnDetached(const std::vector<std::string>& argv,
   for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
   args.push_back(nullptr);
 
-  // The grandchild reports a failed exec through this pipe; a successful exec closes it.
+  // The grandchild reports a failed exec through this pipe; a successful exec closes it. Both
+  // descriptors are close-on-exec from the start, so that no program that another thread starts
+  // meanwhile holds the pipe open (which would keep the read below waiting for it to end).
   int report[2];
-  if (::pipe(report) != 0) return errno;
-  ::fcntl(report[0], F_SETFD, FD_CLOEXEC);
-  ::fcntl(report[1], F_SETFD, FD_CLOEXEC);
+  if (!openReportPipe(report)) return errno;
   // The program reads nothing from the caller's input.
-  const int devNull = ::open("/dev/null", O_RDWR);
-  if (devNull >= 0) ::fcntl(devNull, F_SETFD, FD_CLOEXEC);
+  const int devNull = ::open("/dev/null", O_RDWR | O_CLOEXEC);
 
   const pid_t child = ::fork();
   if (child < 0) {

@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -16,28 +17,35 @@ namespace {
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
-// Double quotes only ever delimit whole values: the quoted program path at the very front, or the
-// value of a switch right after its ':', closing at a blank or the end. Any other quote means
-// that a name held a double quote, which the command line cannot carry: starting it would hand the
-// converter other words than the ones meant.
+bool isQuotedSwitch(const std::string& text, std::size_t quote, char name) {
+  return quote >= 3 && text[quote - 3] == '/' && text[quote - 1] == ':' &&
+         std::tolower(static_cast<unsigned char>(text[quote - 2])) == name &&
+         (quote == 3 || isBlank(text[quote - 4]));
+}
+
+// Double quotes only ever delimit whole values: the quoted program path at the very front, and the
+// source and destination after /s: and /d:, each once, closing at a blank or the end. Any other
+// quote means that a name held a double quote, which the command line cannot carry: starting it
+// would hand the converter other words than the ones meant. A name can even close its own quotes
+// and spell further switches between them, which then shows as a quoted switch given twice.
 bool quotesAreSound(const std::string& text) {
+  const std::size_t front = text.find_first_not_of(" \t");
+  bool sourceQuoted = false;
+  bool destQuoted = false;
   bool open = false;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] != '"') continue;
+  for (std::size_t i = text.find('"'); i != std::string::npos; i = text.find('"', i + 1)) {
     if (open) {
       if (i + 1 < text.size() && !isBlank(text[i + 1])) return false;
       open = false;
       continue;
     }
-    std::size_t start = 0;
-    while (start < text.size() && isBlank(text[start])) ++start;
-    const bool frontOfLine = i == start;
-    const bool afterSwitch = i > 0 && text[i - 1] == ':' && [&] {
-      std::size_t w = i;
-      while (w > 0 && !isBlank(text[w - 1])) --w;
-      return text[w] == '/';
-    }();
-    if (!frontOfLine && !afterSwitch) return false;
+    if (i != front) {
+      bool* seen = isQuotedSwitch(text, i, 's')   ? &sourceQuoted
+                   : isQuotedSwitch(text, i, 'd') ? &destQuoted
+                                                  : nullptr;
+      if (seen == nullptr || *seen) return false;
+      *seen = true;
+    }
     open = true;
   }
   return !open;

@@ -37,10 +37,12 @@ void PictureBoxWidget::paintEvent(QPaintEvent*) {
   if (box_->bordered()) qDrawWinPanel(&painter, rect(), palette(), true);
   const QPoint origin = innerOrigin();
   painter.setClipRect(rect().adjusted(origin.x(), origin.y(), -origin.x(), -origin.y()));
-  if (!box_->Picture().empty()) {
-    const QPixmap picture = loadPicture(box_->Picture());
-    if (!picture.isNull()) painter.drawPixmap(origin, picture);
+  // The picture is read from its file once, not on every paint.
+  if (box_->Picture() != pictureName_) {
+    pictureName_ = box_->Picture();
+    picture_ = loadPicture(pictureName_);
   }
+  if (!picture_.isNull()) painter.drawPixmap(origin, picture_);
   for (const forms::PrintedText& printed : box_->drawing()) {
     painter.setFont(toQFont(printed.font));
     painter.setPen(toQColor(printed.color));

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QPixmap>
 #include <QWidget>
+#include <string>
 
 #include "forms/PictureBox.h"
 
@@ -22,6 +24,8 @@ class PictureBoxWidget final : public QWidget {
 
  private:
   forms::PictureBox* box_;
+  std::string pictureName_;  // the picture that picture_ holds
+  QPixmap picture_;
 };
 
 }  // namespace karvelo::views::qt
