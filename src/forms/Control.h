@@ -38,7 +38,6 @@ enum class Property {
   MousePointer,
   Drawing,  // a picture box's kept drawing, on Refresh
   Items,    // a combo box's list
-  Style,    // alignment, border, default and cancel buttons and the like
 };
 
 // Mouse pointers, by the values the program uses.

@@ -140,31 +140,8 @@ void SortedEntries::clear() {
 void SortedEntries::forRange(int first, int last, const std::function<void(ListEntry&)>& visit) {
   first = std::max(first, 0);
   last = std::min(last, size() - 1);
-  if (first > last) return;
-  // In-order walk with an explicit stack, skipping subtrees outside the range.
-  std::vector<std::pair<std::int32_t, int>> stack;  // node, index of its leftmost entry
-  std::int32_t node = root_;
-  int base = 0;
-  while (node >= 0 || !stack.empty()) {
-    while (node >= 0) {
-      const int index = base + sizeOf(nodes_[node].left);
-      if (index < first) {  // this node and its left subtree lie before the range
-        base = index + 1;
-        node = nodes_[node].right;
-        continue;
-      }
-      stack.emplace_back(node, base);
-      node = nodes_[node].left;
-    }
-    if (stack.empty()) break;
-    auto [top, topBase] = stack.back();
-    stack.pop_back();
-    const int index = topBase + sizeOf(nodes_[top].left);
-    if (index > last) break;
-    visit(nodes_[top].entry);
-    base = index + 1;
-    node = nodes_[top].right;
-  }
+  // Each look-up is logarithmic: every entry of a full list is visited in a few milliseconds.
+  for (int index = first; index <= last; ++index) visit(at(index));
 }
 
 }  // namespace karvelo::forms

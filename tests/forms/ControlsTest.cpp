@@ -1,3 +1,4 @@
+#include "fakes/FixedFontMetrics.h"
 #include "forms/CheckBox.h"
 #include "forms/CommandButton.h"
 #include "forms/Form.h"
@@ -7,18 +8,6 @@
 #include <gtest/gtest.h>
 
 using namespace karvelo::forms;
-
-namespace {
-
-class FixedMetrics final : public FontMetrics {
- public:
-  int textWidthTwips(const TextFont&, std::string_view text) const override {
-    return 100 * static_cast<int>(text.size());
-  }
-  int textHeightTwips(const TextFont&, std::string_view) const override { return 240; }
-};
-
-}  // namespace
 
 TEST(Controls, CheckBoxClickTogglesBeforeItsHandlerRuns) {
   Form form{"F", "F", 100, 100};
@@ -74,7 +63,7 @@ TEST(Controls, ButtonsFocusAndKeys) {
 
 TEST(Controls, PictureBoxKeepsItsDrawingAndMeasuresWithTheFormsMetrics) {
   Form form{"F", "F", 100, 100};
-  FixedMetrics metrics;
+  karvelo::fakes::FixedFontMetrics metrics{100, 240};
   form.setFontMetrics(&metrics);
   PictureBox box{form, nullptr, "pic", {0, 0, 1000, 400}};
   PictureBox inner{form, &box, "inner", {60, 60, 500, 200}, false};
