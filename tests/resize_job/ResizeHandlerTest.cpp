@@ -1,4 +1,5 @@
 #include "main_window/Form1Fixture.h"
+#include "platform/PathStyle.h"
 
 #include <cstdio>
 
@@ -33,6 +34,14 @@ struct ResizeFixture : karvelo::testing::Form1Fixture {
     Names lines;
     for (const auto& s : fake.processes.starts) lines.push_back(s.commandLine);
     return lines;
+  }
+
+  // The converter's start line for a file in /photos, in the paths of the platform built for:
+  // the converter in /opt/karvelo, then the source file, the destination and the switches.
+  static std::string startLine(const std::string& file, const std::string& switches) {
+    constexpr platform::PathStyle paths = platform::nativePaths;
+    return "/opt/karvelo" + (paths.separator + std::string(paths.converterName)) +
+           R"( /s:"/photos)" + paths.separator + file + R"(" /d:"/small" )" + switches;
   }
 
   static FakeMessageBoxes::Shown entryError(const char* text) { return {text, 64, "Entry Error"}; }
@@ -101,13 +110,10 @@ TEST_F(ResizeFixture, RatioIsCutToTwoCharactersWhichTheDropDownKeeps) {
   form.cmbRatio.setListIndex(2);  // "50 %"
   form.txtSuffix.setText("small");
   form.cmdResize.click();
-  EXPECT_EQ(startedLines(),
-            (Names{
-                R"(/opt/karvelo/multiconv /s:"/photos/a.jpg" /d:"/small" /m:r /r:0.25)",
-                R"(/opt/karvelo/multiconv /s:"/photos/a.jpg" /d:"/small" /m:r /r:0.25)",
-                R"(/opt/karvelo/multiconv /s:"/photos/a.jpg" /d:"/small" /m:r /r:0.1)",
-                R"(/opt/karvelo/multiconv /s:"/photos/a.jpg" /d:"/small" /m:r /r:0.5 /suf:-small)",
-            }));
+  EXPECT_EQ(
+      startedLines(),
+      (Names{startLine("a.jpg", "/m:r /r:0.25"), startLine("a.jpg", "/m:r /r:0.25"),
+             startLine("a.jpg", "/m:r /r:0.1"), startLine("a.jpg", "/m:r /r:0.5 /suf:-small")}));
 
   // Letters: nothing started, no message, the pointer ends as the default; the cut text stays.
   const std::size_t before = fake.processes.starts.size();
@@ -133,10 +139,9 @@ TEST_F(ResizeFixture, StartsEveryChosenFileInListOrderAndDrawsTheShareStarted) {
 
   form.cmdResize.click();
 
-  const std::string tail = R"(" /d:"/small" /m:w /w:640  /pre:t )";
-  EXPECT_EQ(startedLines(), (Names{R"(/opt/karvelo/multiconv /s:"/photos/A.jpg)" + tail,
-                                   R"(/opt/karvelo/multiconv /s:"/photos/b.jpg)" + tail,
-                                   R"(/opt/karvelo/multiconv /s:"/photos/c.jpg)" + tail}));
+  const std::string tail = "/m:w /w:640  /pre:t ";
+  EXPECT_EQ(startedLines(),
+            (Names{startLine("A.jpg", tail), startLine("b.jpg", tail), startLine("c.jpg", tail)}));
   for (const auto& s : fake.processes.starts) EXPECT_EQ(s.windowStyle, 6);
   EXPECT_EQ(pointerAtStart, (std::vector<int>{11, 11, 11}));
   EXPECT_EQ(pointers, (std::vector<int>{11, 0}));
@@ -185,8 +190,7 @@ TEST_F(ResizeFixture, AFileNameWithADoubleQuoteIsAFailedStart) {
   form.txtHeight.setText("480");
   form.cmdResize.click();
   ASSERT_EQ(fake.processes.starts.size(), 1u);
-  EXPECT_EQ(fake.processes.starts[0].commandLine,
-            R"(/opt/karvelo/multiconv /s:"/photos/a.jpg" /d:"/small" /m:hr /h:480 /pre:t )");
+  EXPECT_EQ(fake.processes.starts[0].commandLine, startLine("a.jpg", "/m:hr /h:480 /pre:t "));
   EXPECT_EQ(pointers, (std::vector<int>{11, 0}));
   EXPECT_EQ(barTexts, (Names{"33%"}));
 }
@@ -204,7 +208,7 @@ TEST_F(ResizeFixture, AFullListOf32767FilesRunsToTheEnd) {
   EXPECT_EQ(form.module1.FileCount, 32767);
   EXPECT_EQ(fake.processes.starts.size(), 32767u);
   EXPECT_EQ(fake.processes.starts.back().commandLine,
-            R"(/opt/karvelo/multiconv /s:"/photos/32766.jpg" /d:"/small" /m:hr /h:480 /pre:t )");
+            startLine("32766.jpg", "/m:hr /h:480 /pre:t "));
   EXPECT_EQ(barTexts.back(), "100%");
   EXPECT_EQ(slideWidths.back(), 7815);
   EXPECT_EQ(pointers, (std::vector<int>{11, 0}));
