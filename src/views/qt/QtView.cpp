@@ -346,8 +346,8 @@ void QtView::dispatch(const std::function<void()>& action) {
   if (--handlerDepth_ == 0) holdLists(false);
   if (!failure.empty() && !ended_) {
     // A failure that no handler trapped ends the program, after saying what it was.
-    const std::string title = windows_.empty() ? std::string() : windows_.begin()->first->Caption();
-    QMessageBox box(QMessageBox::Critical, qs(title), qs(failure), QMessageBox::Ok);
+    QMessageBox box(QMessageBox::Critical, QApplication::applicationName(), qs(failure),
+                    QMessageBox::Ok);
     box.exec();
     end();
   }
