@@ -197,11 +197,24 @@ bool isFolder(const std::string& path) {
 
 void writeSafely(const std::string& finalPath, std::span<const std::uint8_t> bytes, bool replace) {
   std::string temporary = folderOf(finalPath) + "/.multiconv-XXXXXX";
-  const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
-  if (fd < 0) {
-    writeFailure(finalPath, errno);
+  // The ending signals wait while the file is made and its name handed to their handler, so
+  // that no signal can leave the file behind in between.
+  sigset_t ending;
+  sigset_t previous;
+  sigemptyset(&ending);
+  for (int signalNumber : {SIGTERM, SIGINT, SIGHUP}) {
+    sigaddset(&ending, signalNumber);
   }
-  guardTemporary(temporary);
+  ::sigprocmask(SIG_BLOCK, &ending, &previous);
+  const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
+  const int openError = errno;
+  if (fd >= 0) {
+    guardTemporary(temporary);
+  }
+  ::sigprocmask(SIG_SETMASK, &previous, nullptr);
+  if (fd < 0) {
+    writeFailure(finalPath, openError);
+  }
   auto fail = [&](int error) {
     ::close(fd);
     ::unlink(temporary.c_str());
