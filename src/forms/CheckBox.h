@@ -1,12 +1,12 @@
 #pragma once
 
-#include "forms/Control.h"
+#include "forms/CaptionedControl.h"
 
 namespace karvelo::forms {
 
 // A check box: 0 clear, 1 ticked, 2 grayed. Only 1 counts as ticked. A user's click ticks a box
 // that is not ticked and clears a ticked one, before the click handler runs.
-class CheckBox : public Control {
+class CheckBox : public CaptionedControl {
  public:
   static constexpr int Unchecked = 0;
   static constexpr int Checked = 1;
@@ -14,11 +14,9 @@ class CheckBox : public Control {
 
   CheckBox(Form& form, Control* container, std::string name, Rect geometry, std::string caption,
            int value = Unchecked)
-      : Control(form, container, ControlKind::CheckBox, std::move(name), geometry),
-        caption_(std::move(caption)),
+      : CaptionedControl(form, container, ControlKind::CheckBox, std::move(name), geometry,
+                         std::move(caption)),
         value_(value) {}
-
-  const std::string& Caption() const { return caption_; }
 
   int Value() const { return value_; }
   void setValue(int value) {
@@ -30,13 +28,12 @@ class CheckBox : public Control {
 
   void click() override {
     setValue(value_ == Checked ? Unchecked : Checked);
-    Control::click();
+    CaptionedControl::click();
   }
 
   bool canTakeFocus() const override { return true; }
 
  private:
-  std::string caption_;
   int value_;
 };
 
