@@ -137,7 +137,12 @@ double parseFactor(std::string_view text) {
 }
 
 std::uint32_t parsePixels(std::string_view text) {
+  // Blanks around the number, as the program's numeric test allows them, arrive in quotes.
   std::string_view unsigned_ = text;
+  const std::size_t first = unsigned_.find_first_not_of(" \t");
+  unsigned_ = first == std::string_view::npos
+                  ? std::string_view()
+                  : unsigned_.substr(first, unsigned_.find_last_not_of(" \t") - first + 1);
   if (!unsigned_.empty() && unsigned_.front() == '+') {
     unsigned_.remove_prefix(1);
   }
@@ -163,15 +168,12 @@ std::uint32_t parsePixels(std::string_view text) {
 
 ConverterOptions parseSwitches(const std::vector<std::string>& words, PathStyle style) {
   std::array<std::optional<std::string>, static_cast<std::size_t>(Switch::Count)> seen;
-  std::optional<Switch> joinable;  // the prefix or suffix that a following plain word continues
 
+  // Every word is one switch: a value holding blanks arrives quoted, as one word, so a plain
+  // word is never taken as part of the value before it.
   for (const std::string& word : words) {
     const std::optional<Recognised> found = recognise(word);
     if (!found) {
-      if (joinable) {
-        seen[static_cast<std::size_t>(*joinable)]->append(" ").append(word);
-        continue;
-      }
       usage(word.starts_with("/") ? "unknown switch \"" + word + "\""
                                   : "unexpected text \"" + word + "\"");
     }
@@ -180,9 +182,6 @@ ConverterOptions parseSwitches(const std::vector<std::string>& words, PathStyle 
       usage("the switch " + displayName(found->id) + " is repeated");
     }
     slot = found->value;
-    joinable = found->id == Switch::Prefix || found->id == Switch::Suffix
-                   ? std::optional<Switch>(found->id)
-                   : std::nullopt;
   }
 
   auto value = [&](Switch id) -> const std::optional<std::string>& {

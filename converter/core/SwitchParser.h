@@ -10,9 +10,9 @@
 
 // Reads the converter's switches from the words of its command line (without the program path):
 // /s:<source> /d:<folder> /m:r|h|hr|w|wr /r:<factor> /h:<pixels> /w:<pixels> /o /pre:<text>
-// /suf:<text>, in any order, each once. Switch names ignore case. A prefix or suffix that held a
-// blank arrives cut into several words; the words that follow it and are not switches are joined
-// back to it with one blank. Any fault throws a ConversionError of kind ExitCode::Usage.
+// /suf:<text>, in any order, each once. Switch names ignore case. Every word is a switch: a value
+// holding blanks is one quoted word ("/pre:"my pic""), and a plain word is a usage fault. Any
+// fault throws a ConversionError of kind ExitCode::Usage.
 namespace karvelo::converter {
 
 ConverterOptions parseSwitches(const std::vector<std::string>& words,
@@ -28,8 +28,8 @@ std::vector<std::string> switchWords(std::string_view commandLine);
 double parseFactor(std::string_view text);
 
 // A height or width as the user typed it: a decimal number with an optional sign, decimal point or
-// comma and exponent ("480", "12.5", "1e3"); a fraction is rounded half away from zero, and the
-// result must be at least 1 and at most maxPixels.
+// comma and exponent ("480", "12.5", "1e3"), with blanks around it allowed; a fraction is rounded
+// half away from zero, and the result must be at least 1 and at most maxPixels.
 std::uint32_t parsePixels(std::string_view text);
 
 inline constexpr std::uint32_t maxPixels = 1'000'000;

@@ -114,7 +114,7 @@ void Form1::Command1_Click() {
     module1.ListFolderFiles(lblPicFolder.Caption());
     if (chkSource.isChecked()) lblPicFolderDest.setCaption(lblPicFolder.Caption());
     cmdRefresh.setEnabled(true);
-  } catch (const RuntimeError&) {
+  } catch (...) {
     // Also when the dialog itself failed: the start folder is set only while a dialog is open.
     modFolderBrowse::StartFolder.clear();
   }
@@ -127,7 +127,7 @@ void Form1::Command2_Click() {
     lblPicFolderDest.setCaption(modFolderBrowse::BrowseForFolder(
         services.folderDialog, hWnd, FolderDialogTitle, DestinationDialogFlags));
     modFolderBrowse::StartFolder.clear();
-  } catch (const RuntimeError&) {
+  } catch (...) {
     modFolderBrowse::StartFolder.clear();
   }
 }
@@ -169,8 +169,9 @@ resize_job::ResizeRequest Form1::readResizeRequest() const {
 }
 
 void Form1::cmdResize_Click() {
-  // The one trap of this handler: any run-time failure, from the ratio conversion to a start
-  // that fails, restores the default pointer and ends the handler without a message.
+  // The one trap of this handler: any failure, from the ratio conversion to a start that fails
+  // or memory running out in a batch of thousands, restores the default pointer and ends the
+  // handler without a message.
   try {
     resize_job::ResizeRequest request = readResizeRequest();
     if (resize_job::hasBothFolders(request)) {
@@ -191,7 +192,7 @@ void Form1::cmdResize_Click() {
         resize_job::PrepareConverterSegments(request, decimalSeparator);
     resize_job::LaunchBatch(*this, request, segments, module1.FileCount, services.processes,
                             platform::nativePaths);
-  } catch (const RuntimeError&) {
+  } catch (...) {
     setMousePointer(forms::pointer::Default);
   }
 }

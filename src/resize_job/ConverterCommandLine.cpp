@@ -9,11 +9,20 @@ namespace {
 
 constexpr char Quote = '"';
 
-void requireNoQuote(const std::string& path) {
-  if (path.find(Quote) != std::string::npos) {
+void requireNoQuote(const std::string& text) {
+  if (text.find(Quote) != std::string::npos) {
     throw RuntimeError(RuntimeError::FileNotFound,
-                       "a path with a double quote cannot be passed to the converter: " + path);
+                       "a text with a double quote cannot be passed to the converter: " + text);
   }
+}
+
+// A switch's typed value as one word of the command line. A blank would end the word and let the
+// rest read as further switches (a prefix "x /o" turning on /o), so a value holding one is
+// quoted; a double quote could not be carried inside the quotes and is a failed start.
+std::string typedValue(const std::string& text) {
+  requireNoQuote(text);
+  if (text.find_first_of(" \t") == std::string::npos) return text;
+  return Quote + text + Quote;
 }
 
 std::string methodSegment(const ResizeRequest& request, char decimalSeparator) {
@@ -24,10 +33,10 @@ std::string methodSegment(const ResizeRequest& request, char decimalSeparator) {
     }
     case ResizeMethod::SpecificHeight:
       return std::string(" /m:h") + (request.MaintainAspect ? "r" : "") +
-             " /h:" + request.HeightText;
+             " /h:" + typedValue(request.HeightText);
     case ResizeMethod::SpecificWidth:
       return std::string(" /m:w") + (request.MaintainAspect ? "r" : "") +
-             " /w:" + request.WidthText + " ";
+             " /w:" + typedValue(request.WidthText) + " ";
     case ResizeMethod::None:
       break;
   }
@@ -42,9 +51,10 @@ ConverterSegments PrepareConverterSegments(const ResizeRequest& request, char de
   if (request.Overwrite) {
     segments.naming = " /o";
   } else if (!request.Prefix.empty()) {
-    segments.naming = " /pre:" + request.Prefix + " ";
+    segments.naming = " /pre:" + typedValue(request.Prefix) + " ";
   }
-  if (!request.Suffix.empty()) segments.suffix = " /suf:-" + request.Suffix;
+  // The hyphen belongs to the suffix, so it goes inside the quotes with it.
+  if (!request.Suffix.empty()) segments.suffix = " /suf:" + typedValue("-" + request.Suffix);
   return segments;
 }
 

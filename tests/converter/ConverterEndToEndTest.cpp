@@ -100,7 +100,7 @@ TEST_F(ConverterEndToEnd, EachMethodAndNamingGivesTheRightFileAndSize) {
       {" /m:r /r:2 /pre:big ", "bigbeach.jpg", {800, 600}},
       {" /m:h /h:120 /pre:h ", "hbeach.jpg", {400, 120}},
       {" /m:hr /h:120 /pre:hr  /suf:-small", "hrbeach-small.jpg", {160, 120}},
-      {" /m:w /w:80  /pre:my  pic  /suf:-x y", "my picbeach-x y.jpg", {80, 300}},
+      {R"( /m:w /w:80  /pre:"my  pic"  /suf:"-x y")", "my  picbeach-x y.jpg", {80, 300}},
       {" /m:wr /w:79.6  /pre:wr ", "wrbeach.jpg", {80, 60}},
   };
   for (const Case& c : cases) {
@@ -275,7 +275,7 @@ TEST_F(ConverterEndToEnd, UnusualNamesAndLongPathsWork) {
   for (const std::string& name : names) {
     writeJpeg(name, {64, 48});
     const RunResult result = converter->run(sourceAndDest(folder / "in" / name, folder / "out") +
-                                            " /m:wr /w:32  /pre:é ü  /suf:-% 😀");
+                                            R"( /m:wr /w:32  /pre:"é ü"  /suf:"-% 😀")");
     EXPECT_EQ(result.exitCode, 0) << name << ": " << result.errorOutput;
     const fs::path stem = fs::path(name).stem();
     const fs::path out =

@@ -75,16 +75,21 @@ TEST(SwitchParser, DropsTheUnquotedProgramPath) {
             (std::vector<std::string>{"/m:r", "/x"}));
 }
 
-TEST(SwitchParser, JoinsPrefixAndSuffixCutAtBlanks) {
-  ConverterOptions options = parseLine(head + " /m:r /r:0.5 /pre:my  small  pic  /suf:-very small");
-  EXPECT_EQ(options.prefix, "my small pic");
+TEST(SwitchParser, TakesQuotedValuesWholeAndNoPlainWords) {
+  ConverterOptions options =
+      parseLine(head + R"( /m:h /h:" 480 " /pre:"my  small  pic" /suf:"-very small")");
+  EXPECT_EQ(options.pixels, 480u);
+  EXPECT_EQ(options.prefix, "my  small  pic");
   EXPECT_EQ(options.suffix, "-very small");
-  // A word after the prefix that spells a switch is that switch, not part of the prefix.
+  // A quoted value that spells switches stays one value (here refused for its slash).
+  options = parseLine(head + R"( /pre:"x -o" /m:r /r:0.5)");
+  EXPECT_EQ(options.prefix, "x -o");
+  EXPECT_EQ(failureOf(head + R"( /pre:"x /o" /m:r /r:0.5)"), ExitCode::Usage);
+  // An unquoted blank ends the value: what follows is a switch or a fault, never more value.
   options = parseLine(head + " /pre:a /o /m:r /r:0.5");
   EXPECT_EQ(options.prefix, "a");
   EXPECT_TRUE(options.overwrite);
-  EXPECT_EQ(failureOf(head + " /pre:a /b /m:r /r:0.5"), ExitCode::Usage);  // joined "a /b"
-  // Plain words anywhere else are faults.
+  EXPECT_EQ(failureOf(head + " /pre:a b /m:r /r:0.5"), ExitCode::Usage);
   EXPECT_EQ(failureOf(head + " /m:r /r:0 .5"), ExitCode::Usage);
   EXPECT_EQ(failureOf(head + " stray /m:r /r:0.5"), ExitCode::Usage);
 }
@@ -128,8 +133,9 @@ TEST(SwitchParser, ChecksFactorsAndSizes) {
   EXPECT_EQ(parsePixels("1e3"), 1000u);
   EXPECT_EQ(parsePixels("0480"), 480u);
   EXPECT_EQ(parsePixels("1000000"), 1000000u);
+  EXPECT_EQ(parsePixels(" \t480 "), 480u);
   for (const char* bad : {"", "0", "0.4", "-5", "-0.4", "abc", "12px", "1e400", "inf", "nan",
-                          "1.000,5", "1000001", "&H10", "++5"}) {
+                          "1.000,5", "1000001", "&H10", "++5", " ", "4 80", "+ 5"}) {
     EXPECT_THROW(parsePixels(bad), ConversionError) << bad;
   }
 }

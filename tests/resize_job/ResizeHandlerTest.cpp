@@ -2,6 +2,7 @@
 #include "platform/PathStyle.h"
 
 #include <cstdio>
+#include <new>
 
 using namespace karvelo;
 using namespace karvelo::forms;
@@ -180,6 +181,14 @@ TEST_F(ResizeFixture, AFailedStartEndsTheRunSilentlyWithTheDefaultPointer) {
   EXPECT_EQ(fake.processes.starts.size(), 2u);
   EXPECT_EQ(pointers, (std::vector<int>{11, 0}));
   EXPECT_EQ(barTexts, (Names{"100%", "33%", "67%"}));
+  EXPECT_TRUE(fake.messages.shown.empty());
+
+  // Any other failure (memory running out in a large batch) ends it the same way.
+  fake.processes.failAtStart = 0;
+  fake.processes.onStart = [](const std::string&) { throw std::bad_alloc(); };
+  pointers.clear();
+  EXPECT_NO_THROW(form.cmdResize.click());
+  EXPECT_EQ(pointers, (std::vector<int>{11, 0}));
   EXPECT_TRUE(fake.messages.shown.empty());
 }
 
