@@ -1,0 +1,98 @@
+#pragma once
+
+#include <windows.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <thread>
+
+#include "platform/win32/WideText.h"
+#include "platform/win32/Win32Processes.h"
+
+namespace karvelo::testing {
+
+using platform::win32::narrow;
+using platform::win32::widen;
+
+// A folder under the user's temporary folder that removes itself with everything in it.
+struct TempFolder {
+  std::filesystem::path path;
+
+  explicit TempFolder(const std::string& name) {
+    wchar_t temp[MAX_PATH + 1];
+    ::GetTempPathW(MAX_PATH + 1, temp);
+    path = std::filesystem::path(temp) /
+           (widen(name) + L"-" + std::to_wstring(::GetCurrentProcessId()));
+    removeTree(longForm(path));
+    std::filesystem::create_directories(path);
+  }
+  ~TempFolder() { removeTree(longForm(path)); }
+
+  // The UTF-8 path of a file or folder inside, which is made when `folder` is set.
+  std::string at(const std::string& relative, bool folder = false) const {
+    const std::filesystem::path inside = path / widen(relative);
+    if (folder) std::filesystem::create_directories(longForm(inside));
+    return narrow(inside.wstring());
+  }
+  void write(const std::string& relative) const {
+    std::ofstream(std::filesystem::path(longForm(path / widen(relative)))) << "x";
+  }
+
+  // Paths longer than MAX_PATH work in the "\\?\" form.
+  static std::wstring longForm(const std::filesystem::path& path) {
+    return L"\\\\?\\" + path.wstring();
+  }
+
+  // Removes a folder with everything in it, read-only files and paths of any length included
+  // (the C library's calls under std::filesystem stop at MAX_PATH).
+  static void removeTree(const std::wstring& folder) {
+    WIN32_FIND_DATAW found;
+    const HANDLE search = ::FindFirstFileW((folder + L"\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+      do {
+        const std::wstring name = found.cFileName;
+        const std::wstring inside = folder + L"\\" + name;
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+          ::SetFileAttributesW(inside.c_str(), FILE_ATTRIBUTE_NORMAL);
+          ::DeleteFileW(inside.c_str());
+        } else if (name != L"." && name != L"..") {
+          removeTree(inside);
+        }
+      } while (::FindNextFileW(search, &found));
+      ::FindClose(search);
+    }
+    ::RemoveDirectoryW(folder.c_str());
+  }
+};
+
+// The program that reports how it was started, as the folder of the running tests holds it.
+inline std::string probeProgram() {
+  return platform::Win32Processes().programFolder() + "\\show_state_probe.exe";
+}
+
+// Puts a copy of the reporting program into a folder, under that name.
+inline void copyProbe(const std::string& target) {
+  ::CopyFileW(widen(probeProgram()).c_str(), widen(target).c_str(), FALSE);
+}
+
+// What a started copy of the probe in that folder reported: its show state, a line end, and its
+// command line; empty when nothing came within a minute. The report is removed, for the next.
+inline std::string waitForReport(const std::string& folder) {
+  const std::filesystem::path file = std::filesystem::path(widen(folder)) / L"started.txt";
+  const auto giveUp = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+  while (!std::filesystem::exists(file)) {
+    if (std::chrono::steady_clock::now() > giveUp) return {};
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  std::ifstream in(file, std::ios::binary);
+  const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  in.close();
+  std::filesystem::remove(file);
+  return narrow(std::wstring_view(reinterpret_cast<const wchar_t*>(bytes.data()),
+                                  bytes.size() / sizeof(wchar_t)));
+}
+
+}  // namespace karvelo::testing
