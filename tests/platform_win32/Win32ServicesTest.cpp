@@ -8,6 +8,7 @@
 #include "about/frmAbout.h"
 #include "fakes/FakeServices.h"
 #include "forms/RuntimeError.h"
+#include "platform/win32/Win32CommonControls.h"
 #include "platform/win32/Win32FileSystem.h"
 #include "platform/win32/Win32Registry.h"
 #include "platform/win32/Win32ShellOpen.h"
@@ -184,4 +185,13 @@ TEST(Win32UserLocale, OrdersAsTheListControlAndTakesTheDecimalSeparatorOfTheSett
   ::SetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, L"\u066B");
   EXPECT_EQ(locale.decimalSeparator(), '.') << "a separator beyond ASCII falls back to '.'";
   ::SetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, saved);
+}
+
+TEST(Win32CommonControls, InitialisesTheControlsAndLoadsTheShellLibrary) {
+  Win32CommonControls controls;
+  controls.initCommonControlsEx({8, 0x200});
+  const ModuleHandle shell = controls.loadLibrary("shell32.dll");
+  EXPECT_NE(shell, 0u);
+  EXPECT_EQ(controls.loadLibrary("no-such-library.dll"), 0u);
+  controls.freeLibrary(shell);
 }
