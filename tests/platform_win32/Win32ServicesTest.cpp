@@ -2,13 +2,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 #include "WindowsTestSupport.h"
 #include "about/frmAbout.h"
 #include "fakes/FakeServices.h"
 #include "forms/RuntimeError.h"
-#include "platform/win32/Win32CommonControls.h"
 #include "platform/win32/Win32FileSystem.h"
 #include "platform/win32/Win32Registry.h"
 #include "platform/win32/Win32ShellOpen.h"
@@ -23,29 +20,21 @@ using karvelo::testing::widen;
 
 namespace {
 
-// Sets a text value in the registry as a Unicode program would, and removes it again.
-class RegistryValue {
- public:
-  RegistryValue(HKEY root, const std::wstring& key, const std::wstring& name, DWORD type,
-                const void* data, DWORD size)
-      : name_(name) {
-    ::RegCreateKeyExW(root, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key_, nullptr);
-    ::RegSetValueExW(key_, name.c_str(), 0, type, static_cast<const BYTE*>(data), size);
-  }
-  RegistryValue(HKEY root, const std::wstring& key, const std::wstring& name,
-                const std::string& text)
-      : RegistryValue(root, key, name, REG_SZ, widen(text).c_str(),
-                      static_cast<DWORD>((widen(text).size() + 1) * sizeof(wchar_t))) {}
-  ~RegistryValue() {
-    ::RegDeleteValueW(key_, name_.c_str());
-    ::RegCloseKey(key_);
-  }
-  RegistryValue(const RegistryValue&) = delete;
-  RegistryValue& operator=(const RegistryValue&) = delete;
+// A registry value set as a Unicode program sets it, removed again at the end of the test.
+struct RegistryValue {
+  HKEY root;
+  std::wstring key;
+  std::wstring name;
 
- private:
-  HKEY key_ = nullptr;
-  std::wstring name_;
+  RegistryValue(HKEY root, std::wstring key, std::wstring name, DWORD type, const void* data,
+                DWORD size)
+      : root(root), key(std::move(key)), name(std::move(name)) {
+    ::RegSetKeyValueW(root, this->key.c_str(), this->name.c_str(), type, data, size);
+  }
+  RegistryValue(HKEY root, std::wstring key, std::wstring name, const std::wstring& text)
+      : RegistryValue(root, std::move(key), std::move(name), REG_SZ, text.c_str(),
+                      static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t))) {}
+  ~RegistryValue() { ::RegDeleteKeyValueW(root, key.c_str(), name.c_str()); }
 };
 
 }  // namespace
@@ -128,13 +117,13 @@ TEST(Win32Registry, TheLauncherFindsTheToolInTheTwoLocationsInOrder) {
 
   {
     const RegistryValue folder(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Shared Tools Location",
-                               L"MSINFO", second);
+                               L"MSINFO", widen(second));
     about.StartSysInfo();
     EXPECT_EQ(waitForReport(second),
               std::to_string(SW_SHOWNORMAL) + "\n" + second + "\\MSINFO32.EXE");
 
     const RegistryValue path(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Shared Tools\\MSINFO",
-                             L"PATH", first + "\\msinfo32.exe");
+                             L"PATH", widen(first + "\\msinfo32.exe"));
     about.StartSysInfo();
     EXPECT_EQ(waitForReport(first),
               std::to_string(SW_SHOWNORMAL) + "\n" + first + "\\msinfo32.exe");
@@ -157,9 +146,9 @@ TEST(Win32ShellOpen, HandsTheAddressToTheProgramRegisteredForItsScheme) {
   const std::string handler = temp.at("handler", true);
   copyProbe(handler + "\\opener.exe");
   const std::wstring scheme = L"karvelo-test";
-  const RegistryValue protocol(HKEY_CLASSES_ROOT, scheme, L"URL Protocol", "");
+  const RegistryValue protocol(HKEY_CLASSES_ROOT, scheme, L"URL Protocol", L"");
   const RegistryValue command(HKEY_CLASSES_ROOT, scheme + L"\\shell\\open\\command", L"",
-                              "\"" + handler + "\\opener.exe\" \"%1\"");
+                              widen("\"" + handler + "\\opener.exe\" \"%1\""));
 
   Win32ShellOpen shell;
   shell.open(0, "Open", "karvelo-test://www.example.com/faq.php", std::nullopt, std::nullopt,
@@ -185,13 +174,4 @@ TEST(Win32UserLocale, OrdersAsTheListControlAndTakesTheDecimalSeparatorOfTheSett
   ::SetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, L"\u066B");
   EXPECT_EQ(locale.decimalSeparator(), '.') << "a separator beyond ASCII falls back to '.'";
   ::SetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, saved);
-}
-
-TEST(Win32CommonControls, InitialisesTheControlsAndLoadsTheShellLibrary) {
-  Win32CommonControls controls;
-  controls.initCommonControlsEx({8, 0x200});
-  const ModuleHandle shell = controls.loadLibrary("shell32.dll");
-  EXPECT_NE(shell, 0u);
-  EXPECT_EQ(controls.loadLibrary("no-such-library.dll"), 0u);
-  controls.freeLibrary(shell);
 }

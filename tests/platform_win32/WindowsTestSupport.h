@@ -68,14 +68,11 @@ struct TempFolder {
   }
 };
 
-// The program that reports how it was started, as the folder of the running tests holds it.
-inline std::string probeProgram() {
-  return platform::Win32Processes().programFolder() + "\\show_state_probe.exe";
-}
-
-// Puts a copy of the reporting program into a folder, under that name.
+// Puts a copy of the program that reports how it was started, which lies beside the tests, at
+// the target path.
 inline void copyProbe(const std::string& target) {
-  ::CopyFileW(widen(probeProgram()).c_str(), widen(target).c_str(), FALSE);
+  const std::string probe = platform::Win32Processes().programFolder() + "\\show_state_probe.exe";
+  ::CopyFileW(widen(probe).c_str(), widen(target).c_str(), FALSE);
 }
 
 // What a started copy of the probe in that folder reported: its show state, a line end, and its
@@ -83,14 +80,16 @@ inline void copyProbe(const std::string& target) {
 inline std::string waitForReport(const std::string& folder) {
   const std::filesystem::path file = std::filesystem::path(widen(folder)) / L"started.txt";
   const auto giveUp = std::chrono::steady_clock::now() + std::chrono::minutes(1);
-  while (!std::filesystem::exists(file)) {
-    if (std::chrono::steady_clock::now() > giveUp) return {};
+  std::string bytes;
+  // The report may exist a moment before it can be read: the rename that made it may still hold
+  // it open.
+  while (bytes.empty() && std::chrono::steady_clock::now() < giveUp) {
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    std::ifstream in(file, std::ios::binary);
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   }
-  std::ifstream in(file, std::ios::binary);
-  const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  in.close();
-  std::filesystem::remove(file);
+  std::error_code ignored;
+  std::filesystem::remove(file, ignored);
   return narrow(std::wstring_view(reinterpret_cast<const wchar_t*>(bytes.data()),
                                   bytes.size() / sizeof(wchar_t)));
 }
