@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <shlobj.h>
+
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -31,10 +33,15 @@ struct TempFolder {
   }
   ~TempFolder() { removeTree(longForm(path)); }
 
-  // The UTF-8 path of a file or folder inside, which is made when `folder` is set.
+  // The UTF-8 path of a file or folder inside, which is made when `folder` is set. The shell is
+  // told of each new folder, as programs tell it, so that its folder dialog finds them at once.
   std::string at(const std::string& relative, bool folder = false) const {
     const std::filesystem::path inside = path / widen(relative);
-    if (folder) std::filesystem::create_directories(longForm(inside));
+    if (folder) {
+      std::filesystem::create_directories(longForm(inside));
+      for (auto level = inside; level != path; level = level.parent_path())
+        ::SHChangeNotify(SHCNE_MKDIR, SHCNF_PATHW | SHCNF_FLUSH, level.c_str(), nullptr);
+    }
     return narrow(inside.wstring());
   }
   void write(const std::string& relative) const {
