@@ -2,6 +2,7 @@
 // way a user would: it finds the dialog window that the test's thread shows and presses a button.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <functional>
 
 #include "WindowsTestSupport.h"
@@ -16,13 +17,13 @@ using karvelo::testing::TempFolder;
 namespace {
 
 // Watches, from a thread of its own, for the first dialog window that the thread which made it
-// shows, and hands that window to `act`; gives up after a minute.
+// shows, and hands that window to `act`; stops when it is destroyed, once the dialog's call has
+// returned.
 class DialogDriver {
  public:
   explicit DialogDriver(std::function<void(HWND)> act)
       : thread_([this, act = std::move(act), owner = ::GetCurrentThreadId()] {
-          const auto giveUp = std::chrono::steady_clock::now() + std::chrono::minutes(1);
-          while (std::chrono::steady_clock::now() < giveUp) {
+          while (!done_) {
             if (const HWND dialog = shownDialog(owner)) {
               act(dialog);
               return;
@@ -30,7 +31,10 @@ class DialogDriver {
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
           }
         }) {}
-  ~DialogDriver() { thread_.join(); }
+  ~DialogDriver() {
+    done_ = true;
+    thread_.join();
+  }
   DialogDriver(const DialogDriver&) = delete;
   DialogDriver& operator=(const DialogDriver&) = delete;
 
@@ -52,6 +56,7 @@ class DialogDriver {
     return found;
   }
 
+  std::atomic<bool> done_ = false;
   std::thread thread_;
 };
 
@@ -63,6 +68,14 @@ std::string windowText(HWND window) {
 
 class Win32Dialogs : public ::testing::Test {
  protected:
+  void SetUp() override {
+    // Windows always has a desktop to show dialogs on; Wine needs an X display.
+    const bool wine =
+        ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+    wchar_t display[64] = {};
+    if (wine && ::GetEnvironmentVariableW(L"DISPLAY", display, 64) == 0)
+      GTEST_FAIL() << "no display for the dialogs: run the tests under xvfb-run -a";
+  }
   void TearDown() override { modFolderBrowse::StartFolder.clear(); }
 
   std::string browse(std::int32_t flags) {
