@@ -73,8 +73,9 @@ bool frmAbout::GetKeyValue(const Registry::Key& KeyRoot, const std::string& KeyN
       std::uint32_t length = BufferSize;
       std::uint32_t type = 0;
       if (registry.queryValue(hKey, SubKeyRef, type, buffer.data(), length) == Registry::Success) {
-        // One character per byte; the byte at the returned length is the last one written, and a
-        // zero there is the stored terminator. There is no such byte for a length of 0.
+        // The bytes as the code page's characters; the byte at the returned length is the last one
+        // written, and a zero there is the stored terminator. There is no such byte for a length
+        // of 0.
         if (length == 0 || length > BufferSize) {
           throw RuntimeError(RuntimeError::InvalidCall,
                              "registry value of length " + std::to_string(length));
@@ -82,7 +83,7 @@ bool frmAbout::GetKeyValue(const Registry::Key& KeyRoot, const std::string& KeyN
         std::string kept(reinterpret_cast<const char*>(buffer.data()), length);
         if (kept.back() == '\0') kept.pop_back();
         if (type == Registry::TypeString) {
-          KeyVal = kept;
+          KeyVal = registry.valueText(kept);
         } else if (type == Registry::TypeDword) {
           KeyVal = dwordText(kept);
         }

@@ -6,6 +6,7 @@
 #include "platform/posix/PosixProcesses.h"
 #include "platform/posix/PosixRegistry.h"
 #include "platform/posix/PosixShellOpen.h"
+#include "platform/posix/PosixUserLocale.h"
 #include "views/qt/QtView.h"
 #include "views/qt/folder_dialog/QtFolderDialog.h"
 
@@ -21,11 +22,12 @@ struct LinuxDesktop {
   platform::PosixShellOpen shell;
   platform::PosixRegistry registry;
   platform::PosixCommonControls commonControls;
+  platform::PosixUserLocale locale;
 
   platform::Services services() { return services(files); }
   // With another folder listing, for measurements on folders that exist only in memory.
   platform::Services services(platform::FileSystem& listing) {
-    return {processes, listing, view, view, shell, registry, commonControls, folderDialog};
+    return {processes, listing, view, view, shell, registry, commonControls, folderDialog, locale};
   }
 };
 

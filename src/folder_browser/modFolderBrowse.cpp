@@ -11,7 +11,7 @@ namespace {
 
 using platform::FolderDialog;
 using platform::ItemHandle;
-using platform::MaxPath;
+using platform::MaxPathBytes;
 using platform::MessageParam;
 using platform::WindowHandle;
 
@@ -31,8 +31,8 @@ class ActiveDialog {
 };
 
 // The text of a fixed buffer up to its first NUL, or the whole buffer when it holds none.
-std::string textOf(const char (&buffer)[MaxPath]) {
-  return std::string(buffer, std::find(buffer, buffer + MaxPath, '\0'));
+std::string textOf(const char (&buffer)[MaxPathBytes]) {
+  return std::string(buffer, std::find(buffer, buffer + MaxPathBytes, '\0'));
 }
 
 // The caller's flags plus Validate, as a checked sum of 32-bit signed values.
@@ -62,7 +62,7 @@ constexpr MessageParam highWord(std::uint16_t high) {
 
 std::string BrowseForFolder(FolderDialog& dialog, WindowHandle owner, const std::string& title,
                             std::int32_t flags) {
-  char displayName[MaxPath] = {};
+  char displayName[MaxPathBytes] = {};
   platform::BrowseInfo request;
   request.hwndOwner = owner;
   request.pidlRoot = platform::noItem;

@@ -15,8 +15,8 @@ inline std::string StartFolder;
 
 // The buffer that receives every folder path from the dialog service, kept for the whole run and
 // never cleared: a path in it ends at its first NUL, and what follows is left over from earlier,
-// longer paths.
-inline char pathBuffer[platform::MaxPath] = {};
+// longer paths. It holds MaxPath characters in UTF-8.
+inline char pathBuffer[platform::MaxPathBytes] = {};
 
 // Shows the folder dialog modally to `owner`, with `title` above the folder tree and the dialog
 // flags `flags` plus Validate, preselecting StartFolder when it is not empty. Returns the chosen

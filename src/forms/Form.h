@@ -6,6 +6,7 @@
 #include "forms/MenuEntry.h"
 #include "forms/Signal.h"
 #include "forms/TextFont.h"
+#include "forms/TextOrder.h"
 
 #include <cstdint>
 #include <string>
@@ -61,6 +62,10 @@ class Form {
   const FontMetrics& fontMetrics() const { return *metrics_; }
   void setFontMetrics(const FontMetrics* metrics) { metrics_ = metrics ? metrics : &estimated_; }
 
+  // The order of the window's sorted list boxes; a fixed one until the platform's is set.
+  const TextOrder& textOrder() const { return *order_; }
+  void setTextOrder(const TextOrder* order) { order_ = order ? order : &fixedOrder_; }
+
   // Runs Form_Load once, before the window is first shown.
   void load();
   bool isLoaded() const { return loaded_; }
@@ -98,6 +103,8 @@ class Form {
   std::vector<MenuEntry*> menus_;
   EstimatedFontMetrics estimated_;
   const FontMetrics* metrics_ = &estimated_;
+  FixedTextOrder fixedOrder_;
+  const TextOrder* order_ = &fixedOrder_;
   bool loaded_ = false;
   bool unloaded_ = false;
 };

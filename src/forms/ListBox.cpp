@@ -1,5 +1,6 @@
 #include "forms/ListBox.h"
 
+#include "forms/Form.h"
 #include "forms/RuntimeError.h"
 
 #include <algorithm>
@@ -17,7 +18,7 @@ void ListBox::AddItem(std::string text) {
   if (ListCount() >= MaxEntries) {
     throw RuntimeError(RuntimeError::Overflow, "a list box holds at most 32767 entries");
   }
-  const int index = entries_.sortedPosition(text);
+  const int index = entries_.sortedPosition(text, form().textOrder());
   listChanged({ListChange::Insert, index, index, true});
   entries_.insertAt(index, ListEntry{std::move(text), 0, false});
   newIndex_ = index;

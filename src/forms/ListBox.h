@@ -17,9 +17,10 @@ struct ListChange {
   bool about;
 };
 
-// A sorted list box with extended multiple selection. Entries go to their alphabetical place,
-// ignoring case; each carries 32-bit item data; counts and indexes are 16-bit, so a list holds
-// at most 32767 entries and adding one more is a run-time failure.
+// A sorted list box with extended multiple selection. Entries go to their alphabetical place in
+// the form's text order (the user's language, case ignored); each carries 32-bit item data;
+// counts and indexes are 16-bit, so a list holds at most 32767 entries and adding one more is a
+// run-time failure.
 class ListBox : public Control {
  public:
   static constexpr int MaxEntries = 32767;

@@ -75,10 +75,10 @@ std::int32_t SortedEntries::allocate(ListEntry entry) {
   return static_cast<std::int32_t>(nodes_.size() - 1);
 }
 
-int SortedEntries::sortedPosition(std::string_view text) const {
+int SortedEntries::sortedPosition(std::string_view text, const TextOrder& order) const {
   int position = 0;
   for (std::int32_t node = root_; node >= 0;) {
-    if (compareIgnoringCase(text, nodes_[node].entry.text) < 0) {
+    if (order.compare(text, nodes_[node].entry.text) < 0) {
       node = nodes_[node].left;
     } else {
       position += sizeOf(nodes_[node].left) + 1;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "forms/ListEntry.h"
+#include "forms/TextOrder.h"
 
 #include <cstdint>
 #include <functional>
@@ -8,9 +9,6 @@
 #include <vector>
 
 namespace karvelo::forms {
-
-// Compares two texts the way a sorted list box orders them: letters without regard to case.
-int compareIgnoringCase(std::string_view a, std::string_view b);
 
 // The entries of a sorted list box, kept in a balanced tree ordered by position (a treap with
 // subtree sizes): reading, inserting at the sorted place and removing by index all take
@@ -20,7 +18,7 @@ class SortedEntries {
   int size() const { return sizeOf(root_); }
 
   // The index a new entry with this text takes: after every entry that compares equal or lower.
-  int sortedPosition(std::string_view text) const;
+  int sortedPosition(std::string_view text, const TextOrder& order) const;
   void insertAt(int index, ListEntry entry);
   void erase(int index);
   void clear();

@@ -29,7 +29,8 @@ class Form1 : public forms::Form {
   explicit Form1(const platform::Services& platformServices);
 
   platform::Services services;
-  // The decimal separator of the user's locale, for the ratio and the numeric test of sizes.
+  // The decimal separator of the user's regional settings, for the ratio and the numeric test of
+  // sizes.
   char decimalSeparator;
 
   // Controls directly on the window.

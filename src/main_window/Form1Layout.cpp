@@ -2,8 +2,6 @@
 // caption, tab position, font, colours and initial state, and the menu bar.
 #include "main_window/Form1.h"
 
-#include "resize_job/NumberText.h"
-
 #include <utility>
 
 namespace karvelo::main_window {
@@ -27,7 +25,7 @@ const forms::TextFont ProgressFont{"Tahoma", 11.25, true};
 Form1::Form1(const platform::Services& platformServices)
     : forms::Form("Form1", "Karvelo", ClientWidth, ClientHeight),
       services(platformServices),
-      decimalSeparator(resize_job::userDecimalSeparator()),
+      decimalSeparator(platformServices.locale.decimalSeparator()),
       //                  container  name               left   top   width height   caption
       Label7      {*this, nullptr,   "Label7",           {420,  150,  2310, 285},  "Select Pictures To Resize"},
       Picture1    {*this, nullptr,   "Picture1",         {270,  420,  8295, 5325}},
@@ -89,6 +87,8 @@ Form1::Form1(const platform::Services& platformServices)
       module1(*this, platformServices.files) {
   // clang-format on
   icon = "app";
+  // The lists sort as the platform's list control does, in the user's language.
+  setTextOrder(&platformServices.locale);
   applyLayoutDetails();
   wireEvents();
 }

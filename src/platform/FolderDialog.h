@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace karvelo::platform {
 
@@ -14,9 +15,28 @@ using MessageParam = std::intptr_t;
 
 constexpr ItemHandle noItem = 0;
 
-// The longest text, its terminating NUL included, that a folder path may take: the size of the
-// buffer that receives a path.
+// The longest folder path, its terminating NUL included, in characters as the shell counts them
+// (UTF-16 units): a path has at most MaxPath - 1.
 constexpr std::size_t MaxPath = 260;
+// The size of a buffer that receives such a path in UTF-8: one UTF-16 unit takes at most three
+// bytes, and a pair of them four.
+constexpr std::size_t MaxPathBytes = (MaxPath - 1) * 3 + 1;
+
+// The length of UTF-8 text in UTF-16 units: one for each character, two for one beyond U+FFFF.
+constexpr std::size_t utf16Length(std::string_view text) {
+  std::size_t units = 0;
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if ((byte & 0xC0) != 0x80) units += byte >= 0xF0 ? 2 : 1;
+  }
+  return units;
+}
+
+// Whether a folder path fits the limit of MaxPath - 1 characters (and so, with its NUL, a buffer
+// of MaxPathBytes, also when it is no valid UTF-8).
+constexpr bool fitsMaxPath(std::string_view path) {
+  return utf16Length(path) < MaxPath && path.size() < MaxPathBytes;
+}
 
 // Dialog flags (BIF_ values).
 namespace bif {
@@ -47,7 +67,7 @@ using BrowseCallback = int (*)(WindowHandle dialog, unsigned message, MessagePar
 struct BrowseInfo {
   WindowHandle hwndOwner = 0;
   ItemHandle pidlRoot = noItem;    // the top of the tree; none for the whole tree
-  char* pszDisplayName = nullptr;  // MaxPath bytes that receive the chosen item's display name
+  char* pszDisplayName = nullptr;  // MaxPathBytes that receive the chosen item's display name
   std::string lpszTitle;           // shown above the folder tree
   std::uint32_t ulFlags = 0;       // bif values
   BrowseCallback lpfn = nullptr;   // called with the bffm notifications while the dialog is open
@@ -64,9 +84,9 @@ class FolderDialog {
   // is cancelled or closed. The callback runs inside this call. The caller frees the item.
   virtual ItemHandle browse(BrowseInfo& request) = 0;
   // Writes the item's file-system path, NUL-terminated, into the buffer. False when the item has
-  // no file-system path or the path with its NUL does not fit MaxPath bytes; the buffer's content
-  // is then unspecified.
-  virtual bool pathFromItem(ItemHandle item, char (&buffer)[MaxPath]) = 0;
+  // no file-system path or the path does not fit MaxPath (fitsMaxPath); the buffer's content is
+  // then unspecified.
+  virtual bool pathFromItem(ItemHandle item, char (&buffer)[MaxPathBytes]) = 0;
   // Frees an item returned by browse().
   virtual void freeItem(ItemHandle item) = 0;
   // Sends a bffm message to an open dialog; the result is the dialog's answer.

@@ -3,12 +3,14 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace karvelo::platform {
 
 // Reading the system registry, in the shape of the operating system's own calls: each returns a
 // status, 0 for success and a system error code otherwise. Texts are handed over as the program
-// holds them and converted by the implementation; value data comes back as raw bytes.
+// holds them and converted by the implementation; value data comes back as raw bytes, which
+// valueText turns into program text.
 class Registry {
  public:
   // A key handle: a predefined root key or a key opened by openKey; 0 for none.
@@ -42,6 +44,9 @@ class Registry {
   virtual long queryValue(Key handle, const std::string& valueName, std::uint32_t& type,
                           std::uint8_t* data, std::uint32_t& length) = 0;
   virtual long closeKey(Key handle) = 0;
+  // The bytes of a text value as program text (UTF-8): each byte, or pair of bytes, is the
+  // character that the system's ANSI code page assigns to it.
+  virtual std::string valueText(std::string_view bytes) const = 0;
 };
 
 }  // namespace karvelo::platform

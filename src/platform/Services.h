@@ -8,6 +8,7 @@
 #include "platform/Processes.h"
 #include "platform/Registry.h"
 #include "platform/ShellOpen.h"
+#include "platform/UserLocale.h"
 
 namespace karvelo::platform {
 
@@ -22,6 +23,7 @@ struct Services {
   Registry& registry;
   CommonControls& commonControls;
   FolderDialog& folderDialog;
+  UserLocale& locale;
 };
 
 }  // namespace karvelo::platform

@@ -5,8 +5,6 @@
 #include <array>
 #include <charconv>
 #include <cmath>
-#include <locale>
-#include <stdexcept>
 #include <system_error>
 
 namespace karvelo::resize_job {
@@ -17,15 +15,6 @@ bool isBlank(char c) { return c == ' ' || c == '\t'; }
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
 }  // namespace
-
-char userDecimalSeparator() {
-  try {
-    return std::use_facet<std::numpunct<char>>(std::locale("")).decimal_point();
-  } catch (const std::runtime_error&) {
-    // The environment names a locale that this C++ library cannot load.
-    return '.';
-  }
-}
 
 std::optional<double> parseNumber(std::string_view text, char decimalSeparator) {
   std::size_t i = 0;

@@ -7,11 +7,8 @@
 namespace karvelo::resize_job {
 
 // Text to number and back the way the user's locale writes numbers: only the decimal separator
-// differs between locales here, and it is always passed in, so that nothing depends on the
-// process-wide C locale.
-
-// The decimal separator of the user's locale; '.' when the locale cannot be read.
-char userDecimalSeparator();
+// differs between locales here, and it is always passed in (from the platform's UserLocale), so
+// that nothing depends on the process-wide C locale.
 
 // Reads a number: blanks around it, an optional sign, digits with at most one decimal separator
 // (at least one digit in all), and an optional exponent (E or e, an optional sign, digits).

@@ -104,11 +104,7 @@ TEST(PosixServices, ShellOpenHandsTheAddressToTheDesktopOpener) {
 TEST(PosixServices, EmptyRegistryMakesTheLauncherShowItsMessage) {
   karvelo::fakes::FakeServices fakes;
   PosixRegistry registry;
-  Services services = fakes.services();
-  Services withEmptyRegistry{services.processes,      services.files,       services.messages,
-                             services.application,    services.shell,       registry,
-                             services.commonControls, services.folderDialog};
-  karvelo::about::frmAbout about{withEmptyRegistry};
+  karvelo::about::frmAbout about{fakes.services({.registry = &registry})};
   std::string value = "stale";
   EXPECT_FALSE(about.GetKeyValue(Registry::LocalMachine, "SOFTWARE", "PATH", value));
   EXPECT_EQ(value, "");

@@ -118,6 +118,8 @@ TEST_F(SysInfo, ValueBytesBecomeTextByTheTerminatorRule) {
   EXPECT_EQ(read(FakeRegistry::text("C:\\msinfo32.exe", true), &ok), "C:\\msinfo32.exe");
   EXPECT_TRUE(ok);
   EXPECT_EQ(read(FakeRegistry::text("C:\\msinfo32.exe", false)), "C:\\msinfo32.exe");
+  // Each byte is the code page's character (the fake's is Latin-1).
+  EXPECT_EQ(read(FakeRegistry::text("C:\\Caf\xE9")), "C:\\Caf\u00E9");
   // Only the last byte is looked at: a zero inside stays.
   EXPECT_EQ(read(FakeRegistry::text(std::string("ab\0cd", 5), true)), std::string("ab\0cd", 5));
   // Exactly the buffer, without a terminator: all of it.

@@ -118,17 +118,17 @@ class FakeFolderDialog final : public platform::FolderDialog {
     request_ = nullptr;
     window_ = 0;
     if (result != platform::noItem) {
-      const std::string name = displayName(items_.at(result)).substr(0, platform::MaxPath - 1);
+      const std::string name = displayName(items_.at(result)).substr(0, platform::MaxPathBytes - 1);
       std::memcpy(request.pszDisplayName, name.c_str(), name.size() + 1);
     }
     return result;
   }
 
-  bool pathFromItem(platform::ItemHandle item, char (&buffer)[platform::MaxPath]) override {
+  bool pathFromItem(platform::ItemHandle item, char (&buffer)[platform::MaxPathBytes]) override {
     const auto it = items_.find(item);
     if (it == items_.end() || !it->second) return false;
     const std::string& path = *it->second;
-    if (path.size() + 1 > platform::MaxPath) return false;
+    if (!platform::fitsMaxPath(path)) return false;
     // Only the path and its NUL are written: the rest of the buffer keeps what it held.
     std::memcpy(buffer, path.c_str(), path.size() + 1);
     return true;

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <map>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -11,7 +12,8 @@
 namespace karvelo::fakes {
 
 // Keys by root and path, each with named values of a type and raw bytes. Opening hands out a
-// fresh handle; every open, query and close is recorded.
+// fresh handle; every open, query and close is recorded. Its code page is Latin-1: each byte is
+// the character of that number.
 class FakeRegistry final : public platform::Registry {
  public:
   struct Value {
@@ -69,6 +71,20 @@ class FakeRegistry final : public platform::Registry {
   long closeKey(Key handle) override {
     closes.push_back(handle);
     return openKeys.erase(handle) == 1 ? Success : InvalidHandle;
+  }
+
+  std::string valueText(std::string_view bytes) const override {
+    std::string text;
+    for (const char c : bytes) {
+      const auto byte = static_cast<unsigned char>(c);
+      if (byte < 0x80) {
+        text += c;
+      } else {
+        text += static_cast<char>(0xC0 | (byte >> 6));
+        text += static_cast<char>(0x80 | (byte & 0x3F));
+      }
+    }
+    return text;
   }
 
   std::map<std::pair<Key, std::string>, std::map<std::string, Value>> keys;

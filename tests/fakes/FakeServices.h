@@ -8,6 +8,7 @@
 #include "fakes/FakeProcesses.h"
 #include "fakes/FakeRegistry.h"
 #include "fakes/FakeShellOpen.h"
+#include "fakes/FakeUserLocale.h"
 #include "platform/Services.h"
 
 namespace karvelo::fakes {
@@ -19,6 +20,8 @@ struct Instead {
   platform::MessageBoxes* messages = nullptr;
   platform::Application* application = nullptr;
   platform::FolderDialog* folderDialog = nullptr;
+  platform::Registry* registry = nullptr;
+  platform::UserLocale* locale = nullptr;
 };
 
 // Every fake service in one place; services() hands them to a window.
@@ -31,6 +34,7 @@ struct FakeServices {
   FakeRegistry registry;
   FakeCommonControls commonControls;
   FakeFolderDialog folderDialog;
+  FakeUserLocale locale;
 
   platform::Services services(const Instead& instead = {}) {
     return {instead.processes ? *instead.processes : processes,
@@ -38,9 +42,10 @@ struct FakeServices {
             instead.messages ? *instead.messages : messages,
             instead.application ? *instead.application : application,
             shell,
-            registry,
+            instead.registry ? *instead.registry : registry,
             commonControls,
-            instead.folderDialog ? *instead.folderDialog : folderDialog};
+            instead.folderDialog ? *instead.folderDialog : folderDialog,
+            instead.locale ? *instead.locale : locale};
   }
 };
 

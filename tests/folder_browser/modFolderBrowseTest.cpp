@@ -20,6 +20,12 @@ using platform::bffm::SetStatusText;
 
 constexpr platform::WindowHandle owner = 0x4242;
 
+std::string repeat(const std::string& text, std::size_t times) {
+  std::string out;
+  for (std::size_t i = 0; i < times; ++i) out += text;
+  return out;
+}
+
 class FolderBrowserTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -42,7 +48,7 @@ class FailingDialog final : public platform::FolderDialog {
   platform::ItemHandle browse(platform::BrowseInfo& request) override {
     return inner_.browse(request);
   }
-  bool pathFromItem(platform::ItemHandle item, char (&buffer)[platform::MaxPath]) override {
+  bool pathFromItem(platform::ItemHandle item, char (&buffer)[platform::MaxPathBytes]) override {
     if (failPath) throw RuntimeError(RuntimeError::InvalidCall, "no path");
     return inner_.pathFromItem(item, buffer);
   }
@@ -139,8 +145,8 @@ TEST_F(FolderBrowserTest, PathBufferIsReadUpToItsFirstNul) {
   // The buffer is never cleared: the tail of the longer path is still there, unread.
   EXPECT_EQ(std::string(modFolderBrowse::pathBuffer + 5, longer.size() - 5), longer.substr(5));
 
-  const std::string longest = "/" + std::string(platform::MaxPath - 2, 'p');
-  ASSERT_EQ(longest.size(), 259u);
+  // The limit counts characters, not bytes: 259 Cyrillic letters (518 bytes) come back whole.
+  const std::string longest = "/" + repeat("\u0436", platform::MaxPath - 2);
   dialog.willChoose(longest);
   EXPECT_EQ(BrowseForFolder(dialog, owner, "Select Folder", 0), longest);
 }
@@ -150,7 +156,8 @@ TEST_F(FolderBrowserTest, ItemWithoutAPathThatFitsComesBackAsNoFolder) {
   // buffer by an earlier choice is never returned for it.
   dialog.willChoose("/srv/photos");
   BrowseForFolder(dialog, owner, "Select Folder", 0);
-  dialog.willChoose("/" + std::string(platform::MaxPath - 1, 'p'));
+  // An emoji is two characters.
+  dialog.willChoose("/" + repeat("\u0436", platform::MaxPath - 3) + "\U0001F600");
   EXPECT_EQ(BrowseForFolder(dialog, owner, "Select Folder", 0), "");
   EXPECT_EQ(dialog.sentOf(SetStatusText).size(), 1u);
   EXPECT_EQ(dialog.sentOf(EnableOk).back().value, 0)

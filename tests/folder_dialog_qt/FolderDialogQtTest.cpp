@@ -62,14 +62,14 @@ class FolderDialogQtTest : public ::testing::Test {
   // A request with the recording callback, as the shell's protocol allows any caller to make.
   std::string browseRecorded(std::uint32_t flags) {
     platform::BrowseInfo request;
-    char displayName[platform::MaxPath] = {};
+    char displayName[platform::MaxPathBytes] = {};
     request.pszDisplayName = displayName;
     request.lpszTitle = "Select Folder";
     request.ulFlags = flags;
     request.lpfn = &recordingCallback;
     const platform::ItemHandle item = service.browse(request);
     if (item == platform::noItem) return "(none)";
-    char path[platform::MaxPath];
+    char path[platform::MaxPathBytes];
     const bool hasPath = service.pathFromItem(item, path);
     service.freeItem(item);
     return hasPath ? std::string(path) : "(no path)";
@@ -123,10 +123,19 @@ TEST_F(FolderDialogQtTest, OpensOnAnExistingStartFolderAndReturnsTheChosenFolder
 }
 
 TEST_F(FolderDialogQtTest, FolderWhosePathDoesNotFitCannotBeConfirmed) {
-  QString deep = temp.path();
-  while (deep.toUtf8().size() < static_cast<qsizetype>(platform::MaxPath))
-    deep += "/" + QString(40, 'd');
+  // The limit counts characters: 200 Cyrillic letters (400 bytes, in two folders because a name
+  // takes at most 255 bytes here) can be chosen; going past 259 characters cannot.
+  const QString cyrillic = at(QString(100, QChar(0x0436)) + "/" + QString(100, QChar(0x0436)));
+  QString deep = cyrillic;
+  while (deep.size() < static_cast<qsizetype>(platform::MaxPath)) deep += "/" + QString(20, 'd');
   ASSERT_TRUE(QDir().mkpath(deep));
+  modFolderBrowse::StartFolder = bytes(cyrillic);
+  whenOpen([&](FolderBrowseDialog& dialog) {
+    EXPECT_TRUE(button(dialog, QDialogButtonBox::Ok)->isEnabled());
+    button(dialog, QDialogButtonBox::Ok)->click();
+  });
+  EXPECT_EQ(browse(0), bytes(cyrillic));
+
   modFolderBrowse::StartFolder = bytes(deep);
   whenOpen([&](FolderBrowseDialog& dialog) {
     EXPECT_EQ(dialog.selectedFolder(), deep);

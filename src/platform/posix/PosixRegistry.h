@@ -12,6 +12,8 @@ class PosixRegistry final : public Registry {
   long queryValue(Key handle, const std::string& valueName, std::uint32_t& type, std::uint8_t* data,
                   std::uint32_t& length) override;
   long closeKey(Key handle) override;
+  // Never reached: there are no values. The bytes as they are.
+  std::string valueText(std::string_view bytes) const override { return std::string(bytes); }
 };
 
 }  // namespace karvelo::platform

@@ -84,16 +84,16 @@ ItemHandle QtFolderDialog::browse(platform::BrowseInfo& request) {
   if (request.pszDisplayName != nullptr) {
     const auto slash = path.find_last_of('/');
     std::string name = slash == std::string::npos || path == "/" ? path : path.substr(slash + 1);
-    name.resize(std::min(name.size(), platform::MaxPath - 1));
+    name.resize(std::min(name.size(), platform::MaxPathBytes - 1));
     std::memcpy(request.pszDisplayName, name.c_str(), name.size() + 1);
   }
   request.iImage = 0;
   return newItem(path);
 }
 
-bool QtFolderDialog::pathFromItem(ItemHandle item, char (&buffer)[platform::MaxPath]) {
+bool QtFolderDialog::pathFromItem(ItemHandle item, char (&buffer)[platform::MaxPathBytes]) {
   const auto it = items_.find(item);
-  if (it == items_.end() || it->second.size() + 1 > platform::MaxPath) {
+  if (it == items_.end() || !platform::fitsMaxPath(it->second)) {
     buffer[0] = '\0';
     return false;
   }

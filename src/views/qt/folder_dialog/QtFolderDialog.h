@@ -18,7 +18,7 @@ class FolderBrowseDialog;
 class QtFolderDialog final : public platform::FolderDialog {
  public:
   platform::ItemHandle browse(platform::BrowseInfo& request) override;
-  bool pathFromItem(platform::ItemHandle item, char (&buffer)[platform::MaxPath]) override;
+  bool pathFromItem(platform::ItemHandle item, char (&buffer)[platform::MaxPathBytes]) override;
   void freeItem(platform::ItemHandle item) override;
   platform::MessageParam sendMessage(platform::WindowHandle dialog, unsigned message,
                                      std::uintptr_t wParam, platform::MessageParam lParam) override;

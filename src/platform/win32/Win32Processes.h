@@ -1,0 +1,20 @@
+#pragma once
+
+#include "platform/Processes.h"
+
+namespace karvelo::platform {
+
+// Starts programs with CreateProcessW. The whole command line goes to Windows with no separate
+// program name, so that Windows finds the program at its front by its own rule (an unquoted path
+// with blanks is tried word by word). The program is shown as the window style asks, both of its
+// handles are closed at once, and it is never waited for. A start that cannot happen is a
+// RuntimeError.
+class Win32Processes final : public Processes {
+ public:
+  void start(const std::string& commandLine, int windowStyle) override;
+  // The folder of the running executable, without a closing backslash ("C:" at a drive's root),
+  // from GetModuleFileNameW, also when that path is longer than MAX_PATH.
+  std::string programFolder() const override;
+};
+
+}  // namespace karvelo::platform
