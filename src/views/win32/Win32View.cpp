@@ -49,12 +49,9 @@ void Win32View::discard(const forms::Form& form) {
 void Win32View::end() {
   if (ended_) return;
   ended_ = true;
-  // The windows vanish at once; the process ends without destroying them, so no window or
+  // The process ends, and its windows with it, without destroying them first: no window or
   // control runs a further step of its own.
-  for (auto& [form, window] : windows_) {
-    ShowWindow(window->hwnd(), SW_HIDE);
-    window->detach();
-  }
+  for (auto& [form, window] : windows_) window->detach();
   ending_();
 }
 
