@@ -5,8 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -14,7 +12,6 @@
 #include "fakes/FakeServices.h"
 #include "forms/Line.h"
 #include "main_window/Form1.h"
-#include "resize_job/Module1.h"
 #include "views/win32/Wide.h"
 #include "views/win32/Win32View.h"
 
@@ -304,46 +301,6 @@ TEST_F(Form1WindowTest, KeysWorkAsInADialogAndExitEndsWithoutDestroyingTheWindow
   form.List1.setSelected(0, true);
   SendMessageW(handle(form.cmdAdd), BM_CLICK, 0, 0);
   EXPECT_EQ(form.List2.ListCount(), 0) << "no handler runs after the end";
-}
-
-// With KARVELO_SCREENSHOTS set to a folder: the main window's client area as the user sees it,
-// with some entries chosen and the bar at one half, into form1-client.bmp there.
-TEST_F(Form1WindowTest, Screenshot) {
-  const char* folder = std::getenv("KARVELO_SCREENSHOTS");
-  if (!folder || !*folder) GTEST_SKIP() << "KARVELO_SCREENSHOTS is not set";
-  form.lblPicFolder.setCaption("C:\\Users\\me\\Pictures\\R&D");
-  form.lblPicFolderDest.setCaption("C:\\Users\\me\\Pictures\\R&D");
-  for (const char* name : {"beach.jpg", "dunes.png", "harbour.jpg", "lighthouse.jpg", "notes.txt"}) {
-    form.List1.AddItem(name);
-  }
-  form.List2.AddItem("boat.jpg");
-  form.List1.setSelected(2, true);
-  click(form.opt1);
-  resize_job::Module1::UpdateProgressBar(0.5f, form);
-  view.processMessages();
-  RECT client{};
-  GetClientRect(window, &client);
-  HDC screen = GetDC(window);
-  HDC memory = CreateCompatibleDC(screen);
-  BITMAPINFO info{};
-  info.bmiHeader = {sizeof(BITMAPINFOHEADER), client.right, client.bottom, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
-  void* bits = nullptr;
-  HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  HGDIOBJ old = SelectObject(memory, bitmap);
-  BitBlt(memory, 0, 0, client.right, client.bottom, screen, 0, 0, SRCCOPY);
-  SelectObject(memory, old);
-  const DWORD size = static_cast<DWORD>(((client.right * 3 + 3) & ~3) * client.bottom);
-  BITMAPFILEHEADER file{0x4D42, static_cast<DWORD>(sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER) + size), 0, 0,
-                        sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER)};
-  FILE* out = std::fopen((std::string(folder) + "/form1-client.bmp").c_str(), "wb");
-  ASSERT_NE(out, nullptr);
-  std::fwrite(&file, sizeof file, 1, out);
-  std::fwrite(&info.bmiHeader, sizeof info.bmiHeader, 1, out);
-  std::fwrite(bits, size, 1, out);
-  std::fclose(out);
-  DeleteObject(bitmap);
-  DeleteDC(memory);
-  ReleaseDC(window, screen);
 }
 
 }  // namespace
