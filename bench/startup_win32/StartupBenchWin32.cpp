@@ -5,7 +5,7 @@
 //
 //   bench_startup_win32.exe      runs everything and prints the figures (under Wine: wine64 ...)
 
-#include "views/win32/Windows.h"
+#include "views/win32/WindowsApi.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "fakes/FakeServices.h"
+#include "common/ListedFolder.h"
 #include "main_window/Form1.h"
 #include "views/win32/Wide.h"
 #include "views/win32/Win32View.h"
@@ -21,6 +22,8 @@
 namespace {
 
 using namespace karvelo;
+using bench::ListedFolder;
+using bench::pictureNames;
 
 constexpr int Entries = 32767;
 constexpr int Runs = 7;
@@ -37,16 +40,6 @@ double nowMs() {
 double median(std::vector<double> values) {
   std::sort(values.begin(), values.end());
   return values[values.size() / 2];
-}
-
-std::vector<std::string> pictureNames() {
-  std::vector<std::string> names;
-  for (int i = 0; i < Entries; ++i) {
-    char name[32];
-    std::snprintf(name, sizeof name, "IMG_%05d.jpg", (i * 7919) % 100000);
-    names.emplace_back(name);
-  }
-  return names;
 }
 
 // Takes messages until none is left, paints included: the window is on the screen.
@@ -110,7 +103,8 @@ double startupMs(const std::wstring& kind) {
     std::string text;
     char buffer[64];
     DWORD got = 0;
-    while (ReadFile(readEnd, buffer, sizeof buffer, &got, nullptr) && got > 0) text.append(buffer, got);
+    while (ReadFile(readEnd, buffer, sizeof buffer, &got, nullptr) && got > 0)
+      text.append(buffer, got);
     CloseHandle(readEnd);
     WaitForSingleObject(process.hProcess, INFINITE);
     CloseHandle(process.hProcess);
@@ -120,17 +114,6 @@ double startupMs(const std::wstring& kind) {
   }
   return median(times);
 }
-
-// A folder listing of the given names, without touching the disk.
-class ListedFolder final : public platform::FileSystem {
- public:
-  explicit ListedFolder(std::vector<std::string> names) : names_(std::move(names)) {}
-  std::vector<std::string> filesIn(const std::string&) const override { return names_; }
-  bool isNormalFile(const std::string&) const override { return false; }
-
- private:
-  std::vector<std::string> names_;
-};
 
 struct ListFigures {
   double view = 0;     // Refresh on the shown window until List1 is painted
@@ -166,15 +149,16 @@ ListFigures listTimes(const std::vector<std::string>& names) {
     move.push_back(nowMs() - start);
     win32.end();
 
-    HWND box = CreateWindowExW(WS_EX_CLIENTEDGE, L"LISTBOX", L"",
-                               WS_OVERLAPPEDWINDOW | WS_VISIBLE | LBS_SORT | LBS_HASSTRINGS |
-                                   LBS_EXTENDEDSEL | WS_VSCROLL,
-                               0, 0, 229, 186, nullptr, nullptr, nullptr, nullptr);
+    HWND box = CreateWindowExW(
+        WS_EX_CLIENTEDGE, L"LISTBOX", L"",
+        WS_OVERLAPPEDWINDOW | WS_VISIBLE | LBS_SORT | LBS_HASSTRINGS | LBS_EXTENDEDSEL | WS_VSCROLL,
+        0, 0, 229, 186, nullptr, nullptr, nullptr, nullptr);
     drain();
     start = nowMs();
     SendMessageW(box, WM_SETREDRAW, FALSE, 0);
     for (const std::string& name : names) {
-      SendMessageW(box, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(views::win32::widen(name).c_str()));
+      SendMessageW(box, LB_ADDSTRING, 0,
+                   reinterpret_cast<LPARAM>(views::win32::widen(name).c_str()));
     }
     SendMessageW(box, WM_SETREDRAW, TRUE, 0);
     RedrawWindow(box, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_UPDATENOW);
@@ -192,9 +176,8 @@ int wmain(int argc, wchar_t** argv) {
   const double karvelo = startupMs(L"karvelo");
   const double bare = startupMs(L"bare");
   std::printf("Win32 view, median of %d runs\n", Runs);
-  std::printf(
-      "start to first painted window: karvelo %.1f ms, bare window %.1f ms (ratio %.2f)\n",
-      karvelo, bare, karvelo / bare);
+  std::printf("start to first painted window: karvelo %.1f ms, bare window %.1f ms (ratio %.2f)\n",
+              karvelo, bare, karvelo / bare);
   const ListFigures lists = listTimes(pictureNames());
   std::printf(
       "show %d entries (Refresh to painted List1): %.1f ms; sorted system list box %.1f ms "

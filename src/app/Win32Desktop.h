@@ -16,7 +16,8 @@ namespace karvelo::app {
 // message boxes belong to the window whose handler asks for one, and the Windows
 // implementations do the rest.
 struct Win32Desktop {
-  explicit Win32Desktop(views::win32::Win32View::Ending ending = views::win32::Win32View::endProcess)
+  explicit Win32Desktop(
+      views::win32::Win32View::Ending ending = views::win32::Win32View::endProcess)
       : view(std::move(ending)) {}
 
   views::win32::Win32View view;

@@ -1,6 +1,6 @@
 // Karvelo on Windows: the Win32 view, the Windows services and the main window.
 
-#include "views/win32/Windows.h"
+#include "views/win32/WindowsApi.h"
 
 #include "app/Win32Desktop.h"
 #include "main_window/Form1.h"

@@ -2,7 +2,7 @@
 // the test's program folder records the command line of every start. And karvelo.exe itself:
 // it opens its window and its close box ends it.
 
-#include "views/win32/Windows.h"
+#include "views/win32/WindowsApi.h"
 
 #include <gtest/gtest.h>
 
@@ -45,10 +45,10 @@ class Win32EndToEnd : public ::testing::Test {
                                const std::string& source) {
     form.lblPicFolder.setCaption(source);
     form.cmdRefresh.setEnabled(true);
-    for (const forms::Control* button : {static_cast<forms::Control*>(&form.cmdRefresh),
-                                         static_cast<forms::Control*>(&form.SelectAll),
-                                         static_cast<forms::Control*>(&form.cmdAdd),
-                                         static_cast<forms::Control*>(&form.opt2)}) {
+    for (const forms::Control* button :
+         {static_cast<forms::Control*>(&form.cmdRefresh),
+          static_cast<forms::Control*>(&form.SelectAll), static_cast<forms::Control*>(&form.cmdAdd),
+          static_cast<forms::Control*>(&form.opt2)}) {
       SendMessageW(view.handleOf(*button), BM_CLICK, 0, 0);
     }
     SetWindowTextW(view.handleOf(form.txtHeight), L"480");

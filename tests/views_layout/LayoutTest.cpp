@@ -18,7 +18,7 @@ TEST(PixelScale, RoundsTwipsToTheNearestPixelAtTheScreensResolution) {
     int pixels;
   };
   const Case cases[] = {
-      {96, 15, 1},  {96, 7, 0},      {96, 8, 1},    {96, -8, -1}, {96, 8940, 596},
+      {96, 15, 1},  {96, 7, 0},       {96, 8, 1},   {96, -8, -1},     {96, 8940, 596},
       {120, 12, 1}, {120, 1440, 120}, {144, 10, 1}, {144, 8940, 894},
   };
   for (const Case& c : cases) {

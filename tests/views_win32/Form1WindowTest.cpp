@@ -1,7 +1,7 @@
 // The main window and the About window as native windows: fake converter, folders and message
 // boxes, the real view, run under Wine on a display.
 
-#include "views/win32/Windows.h"
+#include "views/win32/WindowsApi.h"
 
 #include <gtest/gtest.h>
 
@@ -86,7 +86,8 @@ class Form1WindowTest : public ::testing::Test {
     const int n = static_cast<int>(SendMessageW(handle(list), LB_GETCOUNT, 0, 0));
     for (int i = 0; i < n; ++i) {
       wchar_t text[64] = {};
-      SendMessageW(handle(list), LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text));
+      SendMessageW(handle(list), LB_GETTEXT, static_cast<WPARAM>(i),
+                   reinterpret_cast<LPARAM>(text));
       texts.push_back(narrow(text));
     }
     return texts;
@@ -141,11 +142,11 @@ TEST_F(Form1WindowTest, OpensCentredAtItsLaidOutSizeWithEveryControlInPlace) {
   // Tab walks the layout's tab positions across the panels, from Exit; a disabled button and
   // labels are passed over, and the three unset option buttons are stops of their own.
   const std::vector<const forms::Control*> chain = {
-      &form.cmdExit,     &form.chkSource, &form.Command2,  &form.DeselectAll2, &form.SelectAll2,
-      &form.cmdRemove,   &form.cmdAdd,    &form.deselectall, &form.SelectAll, &form.List2,
-      &form.Command1,    &form.List1,     &form.txtPrefix, &form.cmbRatio,    &form.chkOverwrite,
-      &form.cmdResize,   &form.chkMaintain, &form.opt2,    &form.opt1,        &form.opt3,
-      &form.txtHeight,   &form.txtWidth,  &form.txtSuffix, &form.cmdExit};
+      &form.cmdExit,   &form.chkSource,   &form.Command2,    &form.DeselectAll2, &form.SelectAll2,
+      &form.cmdRemove, &form.cmdAdd,      &form.deselectall, &form.SelectAll,    &form.List2,
+      &form.Command1,  &form.List1,       &form.txtPrefix,   &form.cmbRatio,     &form.chkOverwrite,
+      &form.cmdResize, &form.chkMaintain, &form.opt2,        &form.opt1,         &form.opt3,
+      &form.txtHeight, &form.txtWidth,    &form.txtSuffix,   &form.cmdExit};
   EXPECT_EQ(GetFocus(), handle(form.cmdExit)) << "the first focus";
   for (std::size_t i = 1; i < chain.size(); ++i) {
     HWND next = GetNextDlgTabItem(window, handle(*chain[i - 1]), FALSE);
@@ -203,8 +204,9 @@ TEST_F(Form1WindowTest, ResizeStartsOneLinePerFileUnderTheHourglassAndTheBarShow
   click(form.cmdResize);
 
   ASSERT_EQ(fakes.processes.starts.size(), 1u);
-  EXPECT_EQ(fakes.processes.starts[0].commandLine,
-            "C:\\Tools\\multiconv.exe /s:\"C:\\pics\\a b.jpg\" /d:\"C:\\pics\" /m:r /r:0.25 /pre:t ");
+  EXPECT_EQ(
+      fakes.processes.starts[0].commandLine,
+      "C:\\Tools\\multiconv.exe /s:\"C:\\pics\\a b.jpg\" /d:\"C:\\pics\" /m:r /r:0.25 /pre:t ");
   POINT mouse{};
   GetCursorPos(&mouse);
   if (GetAncestor(WindowFromPoint(mouse), GA_ROOT) == window) {
@@ -248,7 +250,8 @@ TEST_F(Form1WindowTest, AboutOpensOnceBesideAUsableMainWindowWithTheHandOverItsL
   EnumThreadWindows(
       GetCurrentThreadId(),
       [](HWND hwnd, LPARAM count) {
-        *reinterpret_cast<int*>(count) += windowText(hwnd) == "About Karvelo" && IsWindowVisible(hwnd);
+        *reinterpret_cast<int*>(count) +=
+            windowText(hwnd) == "About Karvelo" && IsWindowVisible(hwnd);
         return TRUE;
       },
       reinterpret_cast<LPARAM>(&abouts));
@@ -259,9 +262,9 @@ TEST_F(Form1WindowTest, AboutOpensOnceBesideAUsableMainWindowWithTheHandOverItsL
   about::frmAbout& frm = *form.aboutWindow();
   const HCURSOR hand = LoadCursorW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(3));
   ASSERT_NE(hand, nullptr);
-  for (const forms::Control* link : {static_cast<forms::Control*>(&frm.Label1),
-                                     static_cast<forms::Control*>(&frm.lblDisclaimer),
-                                     static_cast<forms::Control*>(&frm.Picture1)}) {
+  for (const forms::Control* link :
+       {static_cast<forms::Control*>(&frm.Label1), static_cast<forms::Control*>(&frm.lblDisclaimer),
+        static_cast<forms::Control*>(&frm.Picture1)}) {
     SetCursor(nullptr);
     SendMessageW(about, WM_SETCURSOR, reinterpret_cast<WPARAM>(view.handleOf(*link)),
                  MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));

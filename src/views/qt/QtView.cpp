@@ -23,7 +23,6 @@ QString qs(const std::string& text) { return QString::fromStdString(text); }
 
 }  // namespace
 
-
 QtView::QtView() { installFonts(); }
 
 QtView::~QtView() {

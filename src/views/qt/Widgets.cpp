@@ -94,8 +94,8 @@ LabelWidget::LabelWidget(const forms::Label& label, QWidget* parent)
 
 void LabelWidget::showCaption(const forms::Label& label) {
   const std::string& caption = label.Caption();
-  setText(QString::fromStdString(label.UseMnemonic ? forms::parseAccessKey(caption).shown
-                                                   : caption));
+  setText(
+      QString::fromStdString(label.UseMnemonic ? forms::parseAccessKey(caption).shown : caption));
 }
 
 void LabelWidget::paintEvent(QPaintEvent* event) {

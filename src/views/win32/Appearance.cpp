@@ -26,10 +26,8 @@ int resourceId(const std::string& name) {
     int id;
   };
   static constexpr Named table[] = {
-      {"app", KARVELO_ICON_APP},
-      {"about", KARVELO_ICON_ABOUT},
-      {"hand", KARVELO_CURSOR_HAND},
-      {"about-picture", KARVELO_BITMAP_ABOUT_PICTURE},
+      {"app", KARVELO_ICON_APP},           {"about", KARVELO_ICON_ABOUT},
+      {"hand", KARVELO_CURSOR_HAND},       {"about-picture", KARVELO_BITMAP_ABOUT_PICTURE},
       {"xpstyle", KARVELO_BITMAP_XPSTYLE},
   };
   for (const Named& entry : table) {
@@ -118,17 +116,17 @@ HCURSOR Appearance::cursor(int pointer) {
 HICON Appearance::icon(const std::string& name, int size) {
   const int id = resourceId(name);
   if (id == 0) return nullptr;
-  return static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id),
-                                       IMAGE_ICON, size, size, LR_SHARED));
+  return static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id), IMAGE_ICON,
+                                       size, size, LR_SHARED));
 }
 
 HBITMAP Appearance::picture(const std::string& name) {
   if (auto it = pictures_.find(name); it != pictures_.end()) return it->second;
   const int id = resourceId(name);
-  HBITMAP bitmap = id == 0 ? nullptr
-                           : static_cast<HBITMAP>(LoadImageW(GetModuleHandleW(nullptr),
-                                                             MAKEINTRESOURCEW(id), IMAGE_BITMAP,
-                                                             0, 0, LR_CREATEDIBSECTION));
+  HBITMAP bitmap =
+      id == 0 ? nullptr
+              : static_cast<HBITMAP>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id),
+                                                IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
   pictures_.emplace(name, bitmap);
   return bitmap;
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "views/win32/Windows.h"
+#include "views/win32/WindowsApi.h"
 
 #include <map>
 #include <string>

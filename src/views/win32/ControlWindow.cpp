@@ -71,8 +71,8 @@ HWND ControlWindow::createWindow(const wchar_t* windowClass, const std::wstring&
 
 void ControlWindow::applyFont() {
   if (!hwnd_) return;
-  SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(owner_.appearance().font(control_.Font())),
-               TRUE);
+  SendMessageW(hwnd_, WM_SETFONT,
+               reinterpret_cast<WPARAM>(owner_.appearance().font(control_.Font())), TRUE);
 }
 
 void ControlWindow::follow() {

@@ -36,7 +36,8 @@ HBRUSH paintColors(HDC dc, const forms::Control& control, Appearance& appearance
 
 class LabelWindow final : public ControlWindow {
  public:
-  LabelWindow(FormWindow& owner, forms::Label& label) : ControlWindow(owner, label), label_(label) {}
+  LabelWindow(FormWindow& owner, forms::Label& label)
+      : ControlWindow(owner, label), label_(label) {}
 
   void create(bool group) override {
     DWORD style = SS_NOTIFY | tabStyles(label_, group);
@@ -45,8 +46,8 @@ class LabelWindow final : public ControlWindow {
                                                            : SS_LEFT;
     if (!label_.UseMnemonic) style |= SS_NOPREFIX;
     // A transparent label is painted after what lies beneath it and does not cut it out.
-    const DWORD exStyle = (label_.border ? WS_EX_CLIENTEDGE : 0) |
-                          (label_.transparent ? WS_EX_TRANSPARENT : 0);
+    const DWORD exStyle =
+        (label_.border ? WS_EX_CLIENTEDGE : 0) | (label_.transparent ? WS_EX_TRANSPARENT : 0);
     createWindow(L"STATIC", widen(label_.Caption()), style, exStyle);
   }
 
@@ -98,7 +99,8 @@ class ButtonWindow final : public ControlWindow {
 
  protected:
   void changed(forms::Property property) override {
-    if (property == forms::Property::Caption) SetWindowTextW(hwnd_, widen(button_.Caption()).c_str());
+    if (property == forms::Property::Caption)
+      SetWindowTextW(hwnd_, widen(button_.Caption()).c_str());
   }
 
  private:
@@ -148,7 +150,8 @@ class OptionButtonWindow final : public ControlWindow {
       : ControlWindow(owner, option), option_(option) {}
 
   void create(bool group) override {
-    createWindow(L"BUTTON", widen(option_.Caption()), BS_AUTORADIOBUTTON | tabStyles(option_, group));
+    createWindow(L"BUTTON", widen(option_.Caption()),
+                 BS_AUTORADIOBUTTON | tabStyles(option_, group));
     showValue();
   }
 
@@ -162,7 +165,8 @@ class OptionButtonWindow final : public ControlWindow {
  protected:
   void changed(forms::Property property) override {
     if (property == forms::Property::Value) showValue();
-    if (property == forms::Property::Caption) SetWindowTextW(hwnd_, widen(option_.Caption()).c_str());
+    if (property == forms::Property::Caption)
+      SetWindowTextW(hwnd_, widen(option_.Caption()).c_str());
   }
 
  private:
@@ -170,7 +174,8 @@ class OptionButtonWindow final : public ControlWindow {
   void showValue() {
     if (!hwnd_) return;
     const bool checked = Button_GetCheck(hwnd_) == BST_CHECKED;
-    if (checked != option_.Value()) Button_SetCheck(hwnd_, option_.Value() ? BST_CHECKED : BST_UNCHECKED);
+    if (checked != option_.Value())
+      Button_SetCheck(hwnd_, option_.Value() ? BST_CHECKED : BST_UNCHECKED);
   }
 
   forms::OptionButton& option_;
@@ -211,10 +216,12 @@ class TextBoxWindow final : public ControlWindow {
 // The drop-down with an editable field, its list in the order entries were added.
 class ComboBoxWindow final : public ControlWindow {
  public:
-  ComboBoxWindow(FormWindow& owner, forms::ComboBox& combo) : ControlWindow(owner, combo), combo_(combo) {}
+  ComboBoxWindow(FormWindow& owner, forms::ComboBox& combo)
+      : ControlWindow(owner, combo), combo_(combo) {}
 
   void create(bool group) override {
-    createWindow(L"COMBOBOX", L"", CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_VSCROLL | tabStyles(combo_, group));
+    createWindow(L"COMBOBOX", L"",
+                 CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_VSCROLL | tabStyles(combo_, group));
     showItems();
   }
 
@@ -253,7 +260,8 @@ class ComboBoxWindow final : public ControlWindow {
 
   // Choosing no entry also empties the field, so the text comes after the choice.
   void showText() {
-    if (ComboBox_GetCurSel(hwnd_) != combo_.ListIndex()) ComboBox_SetCurSel(hwnd_, combo_.ListIndex());
+    if (ComboBox_GetCurSel(hwnd_) != combo_.ListIndex())
+      ComboBox_SetCurSel(hwnd_, combo_.ListIndex());
     if (windowText(hwnd_) != combo_.Text()) SetWindowTextW(hwnd_, widen(combo_.Text()).c_str());
   }
 
@@ -287,7 +295,8 @@ std::unique_ptr<ControlWindow> makeControlWindow(FormWindow& owner, forms::Contr
     case forms::ControlKind::CheckBox:
       return std::make_unique<CheckBoxWindow>(owner, static_cast<forms::CheckBox&>(control));
     case forms::ControlKind::OptionButton:
-      return std::make_unique<OptionButtonWindow>(owner, static_cast<forms::OptionButton&>(control));
+      return std::make_unique<OptionButtonWindow>(owner,
+                                                  static_cast<forms::OptionButton&>(control));
     case forms::ControlKind::TextBox:
       return std::make_unique<TextBoxWindow>(owner, static_cast<forms::TextBox&>(control));
     case forms::ControlKind::ComboBox:

@@ -21,26 +21,6 @@ constexpr const wchar_t* WindowClass = L"KarveloForm";
 // Menu entry IDs lie above the controls' child window IDs.
 constexpr WORD FirstMenuId = 0x1000;
 
-}  // namespace
-
-void FormWindow::registerClass() {
-  static const bool registered = [] {
-    WNDCLASSEXW description{};
-    description.cbSize = sizeof description;
-    description.lpfnWndProc = FormWindow::procedure;
-    // Room for the dialog procedure's own data: the window takes its default behaviour (focus,
-    // Tab, default and cancel buttons) from the dialog procedure.
-    description.cbWndExtra = DLGWINDOWEXTRA;
-    description.hInstance = GetModuleHandleW(nullptr);
-    description.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    description.lpszClassName = WindowClass;
-    return RegisterClassExW(&description) != 0;
-  }();
-  (void)registered;
-}
-
-namespace {
-
 DWORD frameStyle(const forms::Form& form) {
   // A fixed border: no sizing frame; the close box and system menu; minimize and maximize boxes
   // only where the form asks for them.
@@ -79,12 +59,15 @@ FormWindow::~FormWindow() {
 Appearance& FormWindow::appearance() const { return view_.appearance(); }
 
 void FormWindow::createFrame() {
-  registerClass();
+  // Room for the dialog procedure's own data: the window takes its default behaviour (focus,
+  // Tab, default and cancel buttons) from the dialog procedure.
+  registerWindowClass(WindowClass, procedure, DLGWINDOWEXTRA);
   hwnd_ = CreateWindowExW(frameExStyle(form_), WindowClass, widen(form_.Caption()).c_str(),
                           frameStyle(form_), CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
                           CW_USEDEFAULT, nullptr, nullptr, GetModuleHandleW(nullptr), this);
   // The title bar and the task bar show the form's icon, at their two sizes.
-  for (auto [which, metric] : {std::pair{ICON_BIG, SM_CXICON}, std::pair{ICON_SMALL, SM_CXSMICON}}) {
+  for (auto [which, metric] :
+       {std::pair{ICON_BIG, SM_CXICON}, std::pair{ICON_SMALL, SM_CXSMICON}}) {
     if (HICON icon = Appearance::icon(form_.icon, GetSystemMetrics(metric))) {
       SendMessageW(hwnd_, WM_SETICON, which, reinterpret_cast<LPARAM>(icon));
     }
@@ -193,7 +176,8 @@ void FormWindow::show() {
   ShowWindow(hwnd_, SW_SHOW);
   SetForegroundWindow(hwnd_);
   if (forms::Control* first = form_.initialFocus()) {
-    if (HWND child = handleOf(*first)) SendMessageW(hwnd_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(child), TRUE);
+    if (HWND child = handleOf(*first))
+      SendMessageW(hwnd_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(child), TRUE);
   }
   UpdateWindow(hwnd_);
 }
@@ -243,7 +227,8 @@ void FormWindow::paintLines(HDC dc, const forms::Control* container, POINT origi
     const int shift = width / 2;
     MoveToEx(dc, origin.x + scale.toPixels(line->X1) + shift,
              origin.y + scale.toPixels(line->Y1) + shift, nullptr);
-    LineTo(dc, origin.x + scale.toPixels(line->X2) + shift, origin.y + scale.toPixels(line->Y2) + shift);
+    LineTo(dc, origin.x + scale.toPixels(line->X2) + shift,
+           origin.y + scale.toPixels(line->Y2) + shift);
     SelectObject(dc, old);
     DeleteObject(pen);
   }

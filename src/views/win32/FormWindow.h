@@ -1,6 +1,6 @@
 #pragma once
 
-#include "views/win32/Windows.h"
+#include "views/win32/WindowsApi.h"
 
 #include <functional>
 #include <map>
@@ -59,7 +59,6 @@ class FormWindow {
   void refreshCursor() const;
 
  private:
-  static void registerClass();
   static LRESULT CALLBACK procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
   void command(WORD id, WORD code, HWND from);

@@ -60,7 +60,8 @@ void ListBoxWindow::showSelection(int first, int last) {
     const bool selected = list_.Selected(start);
     int end = start;
     while (end < last && list_.Selected(end + 1) == selected) ++end;
-    SendMessageW(hwnd_, forms::ListBox::LB_SELITEMRANGE, selected ? TRUE : FALSE, MAKELPARAM(start, end));
+    SendMessageW(hwnd_, forms::ListBox::LB_SELITEMRANGE, selected ? TRUE : FALSE,
+                 MAKELPARAM(start, end));
     start = end + 1;
   }
   showing_ = false;

@@ -10,27 +10,13 @@ namespace karvelo::views::win32 {
 namespace {
 
 constexpr const wchar_t* WindowClass = L"KarveloPictureBox";
-
-void registerClass(WNDPROC procedure) {
-  static const bool registered = [procedure] {
-    WNDCLASSEXW description{};
-    description.cbSize = sizeof description;
-    description.lpfnWndProc = procedure;
-    description.hInstance = GetModuleHandleW(nullptr);
-    description.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    description.lpszClassName = WindowClass;
-    return RegisterClassExW(&description) != 0;
-  }();
-  (void)registered;
-}
-
 }  // namespace
 
 PictureBoxWindow::PictureBoxWindow(FormWindow& owner, forms::PictureBox& box)
     : ControlWindow(owner, box), box_(box) {}
 
 void PictureBoxWindow::create(bool group) {
-  registerClass(procedure);
+  registerWindowClass(WindowClass, procedure);
   createWindow(WindowClass, L"", group ? WS_GROUP : 0);
   SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   InvalidateRect(hwnd_, nullptr, TRUE);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "views/win32/Windows.h"
+#include "views/win32/WindowsApi.h"
 
 #include <string>
 #include <string_view>
@@ -21,7 +21,8 @@ inline std::wstring widen(std::string_view text) {
 inline std::string narrow(std::wstring_view text) {
   if (text.empty()) return {};
   const int size = static_cast<int>(text.size());
-  const int length = WideCharToMultiByte(CP_UTF8, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
+  const int length =
+      WideCharToMultiByte(CP_UTF8, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
   std::string utf8(static_cast<std::size_t>(length), '\0');
   WideCharToMultiByte(CP_UTF8, 0, text.data(), size, utf8.data(), length, nullptr, nullptr);
   return utf8;
@@ -30,7 +31,8 @@ inline std::string narrow(std::wstring_view text) {
 // The text of a window (a caption, a text box's content).
 inline std::string windowText(HWND window) {
   std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
-  text.resize(static_cast<std::size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
+  text.resize(
+      static_cast<std::size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
   return narrow(text);
 }
 

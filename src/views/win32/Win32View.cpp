@@ -70,8 +70,7 @@ void Win32View::dispatch(forms::Form& form, const std::function<void()>& action)
   if (handlerForms_.empty()) releaseLists();
   if (!failure.empty() && !ended_) {
     // A failure that no handler trapped ends the program, after saying what it was.
-    MessageBoxW(modalOwner(), failure.c_str(), widen(version::Title).c_str(),
-                MB_OK | MB_ICONERROR);
+    MessageBoxW(modalOwner(), failure.c_str(), widen(version::Title).c_str(), MB_OK | MB_ICONERROR);
     end();
   }
 }
