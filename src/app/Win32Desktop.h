@@ -8,6 +8,7 @@
 #include "platform/win32/Win32Processes.h"
 #include "platform/win32/Win32Registry.h"
 #include "platform/win32/Win32ShellOpen.h"
+#include "platform/win32/Win32UserLocale.h"
 #include "views/win32/Win32View.h"
 
 namespace karvelo::app {
@@ -29,9 +30,10 @@ struct Win32Desktop {
   platform::Win32ShellOpen shell;
   platform::Win32Registry registry;
   platform::Win32CommonControls commonControls;
+  platform::Win32UserLocale locale;
 
   platform::Services services() {
-    return {processes, files, messages, view, shell, registry, commonControls, folderDialog};
+    return {processes, files, messages, view, shell, registry, commonControls, folderDialog, locale};
   }
 };
 
