@@ -236,7 +236,8 @@ void FormWindow::paintLines(HDC dc, const forms::Control* container, POINT origi
 
 bool FormWindow::setCursor(HWND under) const {
   int pointer = form_.MousePointer();
-  if (ControlWindow* window = find(under); window && window->control().MousePointer() != 0) {
+  if (ControlWindow* window = find(under);
+      window && window->control().MousePointer() != forms::pointer::Default) {
     pointer = window->control().MousePointer();
   }
   HCURSOR cursor = Appearance::cursor(pointer);

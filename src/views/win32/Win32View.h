@@ -24,7 +24,8 @@ class FormWindow;
 // message loop, and is the program as a whole (showing windows, ending the program).
 //
 // Every route from a window into the model runs as a handler: one at a time, never after the
-// program has ended, with list boxes holding their repaints until it returns.
+// program has ended, with list boxes holding their repaints until it returns. The forms it shows
+// must outlive it, unless the program has ended: the end lets go of them.
 class Win32View final : public platform::Application {
  public:
   // How the program ends: the process stops at once, its windows not destroyed, so that no
