@@ -123,7 +123,7 @@ TEST_F(Win32EndToEnd, KarveloExeOpensItsWindowAndItsCloseBoxEndsIt) {
   std::wstring line = L"\"" + program.wstring() + L"\"";
   ASSERT_TRUE(CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
                              nullptr, &startup, &process));
-  // Its own main window, not one that another test shows on the same display.
+  // Its own main window once shown, not one that another test shows on the same display.
   struct Search {
     DWORD process;
     HWND found;
@@ -135,7 +135,10 @@ TEST_F(Win32EndToEnd, KarveloExeOpensItsWindowAndItsCloseBoxEndsIt) {
           auto* s = reinterpret_cast<Search*>(data);
           DWORD owner = 0;
           GetWindowThreadProcessId(hwnd, &owner);
-          if (owner == s->process && views::win32::windowText(hwnd) == "Karvelo") s->found = hwnd;
+          if (owner == s->process && IsWindowVisible(hwnd) &&
+              views::win32::windowText(hwnd) == "Karvelo") {
+            s->found = hwnd;
+          }
           return s->found ? FALSE : TRUE;
         },
         reinterpret_cast<LPARAM>(&search));
