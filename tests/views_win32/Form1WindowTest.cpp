@@ -162,6 +162,14 @@ TEST_F(Form1WindowTest, ClicksTypingAndListSelectionReachTheModelAndItsHandlers)
   EXPECT_EQ(SendMessageW(handle(form.opt2), BM_GETCHECK, 0, 0), BST_UNCHECKED);
   for (wchar_t c : std::wstring(L"480")) SendMessageW(handle(form.txtWidth), WM_CHAR, c, 1);
   EXPECT_EQ(form.txtWidth.Text(), "480");
+  // Choosing the second ratio in the drop-down's list, as its window reports it.
+  HWND ratio = handle(form.cmbRatio);
+  SendMessageW(ratio, CB_SETCURSEL, 1, 0);
+  SendMessageW(window, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(ratio), CBN_SELCHANGE),
+               reinterpret_cast<LPARAM>(ratio));
+  EXPECT_EQ(form.cmbRatio.ListIndex(), 1);
+  EXPECT_EQ(form.cmbRatio.Text(), "40 %");
+  EXPECT_EQ(SendMessageW(ratio, CB_GETCURSEL, 0, 0), 1) << "the choice stays in the list";
   click(form.chkOverwrite);
   EXPECT_FALSE(IsWindowEnabled(handle(form.txtPrefix))) << "its handler disabled the prefix";
 

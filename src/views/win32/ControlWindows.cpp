@@ -238,15 +238,18 @@ class ComboBoxWindow final : public ControlWindow {
       std::string text = windowText(hwnd_);
       dispatch([this, &text] { combo_.setText(std::move(text)); });
     } else if (code == CBN_SELCHANGE) {
+      // The window shows the entry the user chose; the model only follows.
       const int index = ComboBox_GetCurSel(hwnd_);
+      choosing_ = true;
       dispatch([this, index] { combo_.setListIndex(index); });
+      choosing_ = false;
     }
   }
 
  protected:
   void changed(forms::Property property) override {
     if (property == forms::Property::Items) showItems();
-    if (property == forms::Property::Text) showText();
+    if (property == forms::Property::Text && !choosing_) showText();
   }
 
  private:
@@ -266,6 +269,7 @@ class ComboBoxWindow final : public ControlWindow {
   }
 
   forms::ComboBox& combo_;
+  bool choosing_ = false;
 };
 
 // A line, or the visual-style control: no window of its own. A line is drawn by its container.
