@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "app/LinuxDesktop.h"
+#include "common/ListedFolder.h"
 #include "main_window/Form1.h"
 #include "platform/FileSystem.h"
 
@@ -32,6 +33,8 @@ extern char** environ;
 namespace {
 
 using namespace karvelo;
+using bench::ListedFolder;
+using bench::pictureNames;
 using Clock = std::chrono::steady_clock;
 
 constexpr int Entries = 32767;
@@ -49,27 +52,6 @@ std::int64_t nowNs() {
 double median(std::vector<double> values) {
   std::sort(values.begin(), values.end());
   return values[values.size() / 2];
-}
-
-// A folder listing of the given names, without touching the disk.
-class ListedFolder final : public platform::FileSystem {
- public:
-  explicit ListedFolder(std::vector<std::string> names) : names_(std::move(names)) {}
-  std::vector<std::string> filesIn(const std::string&) const override { return names_; }
-  bool isNormalFile(const std::string&) const override { return false; }
-
- private:
-  std::vector<std::string> names_;
-};
-
-std::vector<std::string> pictureNames() {
-  std::vector<std::string> names;
-  for (int i = 0; i < Entries; ++i) {
-    char name[32];
-    std::snprintf(name, sizeof name, "IMG_%05d.jpg", (i * 7919) % 100000);
-    names.emplace_back(name);
-  }
-  return names;
 }
 
 // Child: shows one window and prints the clock when its first paint is done.

@@ -122,8 +122,11 @@ void Form1::applyLayoutDetails() {
     heading->setForeColor(forms::sys::TitleText);
     heading->setFont(HeadingFont);
   }
-  lblPicFolder.border = true;
-  lblPicFolderDest.border = true;
+  // The folder labels show paths, in which "&" is a character like any other.
+  for (forms::Label* folder : {&lblPicFolder, &lblPicFolderDest}) {
+    folder->border = true;
+    folder->UseMnemonic = false;
+  }
   Label2.setFont(TipFont);
   cmdRefresh.setEnabled(false);
   cmdResize.setFont(ResizeFont);

@@ -131,6 +131,13 @@ TEST_F(Form1Fixture, WindowFontsColoursAndBordersAreAsLaidOut) {
   EXPECT_TRUE(form.lblPicFolder.border);
   EXPECT_TRUE(form.lblPicFolderDest.border);
   EXPECT_FALSE(form.Label1.border);
+  // Only the folder labels show "&" as a character: their captions are paths.
+  for (const Control* c : form.controls()) {
+    if (auto* label = dynamic_cast<const Label*>(c)) {
+      EXPECT_EQ(label->UseMnemonic, label != &form.lblPicFolder && label != &form.lblPicFolderDest)
+          << label->name();
+    }
+  }
   EXPECT_EQ(form.Label2.Font(), (TextFont{"Arial", 8.25, false}));
   EXPECT_EQ(form.cmdResize.Font(), (TextFont{"MS Sans Serif", 8.25, true}));
   EXPECT_EQ(form.picProgress.Font(), (TextFont{"Tahoma", 11.25, true}));

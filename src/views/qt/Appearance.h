@@ -5,16 +5,14 @@
 
 #include "forms/Color.h"
 #include "forms/TextFont.h"
+#include "views/layout/PixelScale.h"
 
 namespace karvelo::views::qt {
 
-constexpr int TwipsPerPixel = 15;
-
-// Twips to pixels at 96 dots per inch, to the nearest pixel.
-constexpr int toPixels(int twips) {
-  return twips >= 0 ? (twips + TwipsPerPixel / 2) / TwipsPerPixel
-                    : -((-twips + TwipsPerPixel / 2) / TwipsPerPixel);
-}
+// The view lays out at 96 dots per inch, 15 twips a pixel; Qt scales the whole window on
+// high-density screens.
+constexpr layout::PixelScale Scale{96};
+constexpr int toPixels(int twips) { return Scale.toPixels(twips); }
 
 // The colour of a model colour: fixed colours are 0x00BBGGRR, system colours come from the
 // application palette, so the window follows the desktop's colour scheme.

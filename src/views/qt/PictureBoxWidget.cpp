@@ -5,13 +5,12 @@
 #include <QPainter>
 #include <QPixmap>
 
+#include "views/layout/Placement.h"
 #include "views/qt/Appearance.h"
 
 namespace karvelo::views::qt {
 
 namespace {
-constexpr int EdgePixels = forms::PictureBox::BorderTwips / TwipsPerPixel;
-
 QPixmap loadPicture(const std::string& name) {
   const QString file = resourceFile(QStringLiteral("pictures"), name);
   return file.isEmpty() ? QPixmap() : QPixmap(file);
@@ -24,7 +23,8 @@ PictureBoxWidget::PictureBoxWidget(forms::PictureBox& box, QWidget* parent)
 }
 
 QPoint PictureBoxWidget::innerOrigin() const {
-  return box_ && box_->bordered() ? QPoint(EdgePixels, EdgePixels) : QPoint(0, 0);
+  const int edge = layout::innerEdge(box_, Scale);
+  return QPoint(edge, edge);
 }
 
 void PictureBoxWidget::paintEvent(QPaintEvent*) {

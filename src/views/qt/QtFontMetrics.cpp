@@ -11,13 +11,13 @@ namespace karvelo::views::qt {
 int QtFontMetrics::textWidthTwips(const forms::TextFont& font, std::string_view text) const {
   const QFontMetricsF metrics(toQFont(font));
   const QString s = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-  return static_cast<int>(std::lround(metrics.horizontalAdvance(s) * TwipsPerPixel));
+  return static_cast<int>(std::lround(Scale.toTwips(metrics.horizontalAdvance(s))));
 }
 
 int QtFontMetrics::textHeightTwips(const forms::TextFont& font, std::string_view) const {
   // The height of a line, as the window system measures text: ascent plus descent.
   const QFontMetricsF metrics(toQFont(font));
-  return static_cast<int>(std::lround(std::ceil(metrics.height()) * TwipsPerPixel));
+  return static_cast<int>(std::lround(Scale.toTwips(std::ceil(metrics.height()))));
 }
 
 }  // namespace karvelo::views::qt
