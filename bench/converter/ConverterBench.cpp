@@ -8,7 +8,9 @@
 #include "Corpus.h"
 #include "Reference.h"
 
-#include "converter/engine/Codec.h"
+#include "converter/engine/SourceFile.h"
+#include "converter/engine/WholePicture.h"
+#include "converter/metadata/Headers.h"
 
 #include <chrono>
 #include <cmath>
@@ -163,9 +165,8 @@ int runJobsFromInput() {
 }
 
 converter::Picture decodeWhole(const fs::path& path) {
-  const converter::SourceFile source(path.string());
-  const auto format = converter::detectFormat(source.read(0, 16));
-  return converter::codecFor(*format)->decode(source, {0xFFFFFFFF, 0xFFFFFFFF});
+  return converter::decodePicture(converter::platformCodecs(),
+                                  converter::SourceFile(path.string()));
 }
 
 converter::PixelSize quarter(converter::PixelSize size) {
@@ -203,7 +204,7 @@ int main(int argc, char** argv) {
     for (const fs::path& file : pictures.files) {
       const converter::SourceFile source(file.string());
       sizes.push_back(
-          converter::codecFor(*converter::detectFormat(source.read(0, 16)))->probe(source).size);
+          converter::readHeaders(*converter::detectFormat(source.read(0, 16)), source).size);
     }
     std::map<std::string, RunStats> stats;
     for (const Tool& tool : tools) {

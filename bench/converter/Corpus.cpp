@@ -1,6 +1,6 @@
 #include "Corpus.h"
 
-#include "converter/engine/Codec.h"
+#include "converter/engine/WholePicture.h"
 
 #include <stb/stb_easy_font.h>
 
@@ -152,7 +152,8 @@ Image screenshot(PixelSize size, std::uint32_t seed) {
 }
 
 void save(const std::filesystem::path& path, const Picture& picture, PictureFormat format) {
-  const std::vector<std::uint8_t> bytes = converter::codecFor(format)->encode(picture);
+  const std::vector<std::uint8_t> bytes =
+      converter::encodePicture(converter::platformCodecs(), format, picture);
   std::ofstream out(path, std::ios::binary);
   out.write(reinterpret_cast<const char*>(bytes.data()),
             static_cast<std::streamsize>(bytes.size()));

@@ -47,7 +47,7 @@ SourceFile::SourceFile(const std::string& path) : path_(path) {
 
 SourceFile::~SourceFile() { ::CloseHandle(reinterpret_cast<HANDLE>(handle_)); }
 
-std::size_t SourceFile::readInto(std::uint64_t offset, void* buffer, std::size_t length) const {
+std::size_t SourceFile::readAt(std::uint64_t offset, void* buffer, std::size_t length) const {
   std::size_t done = 0;
   auto* bytes = static_cast<std::uint8_t*>(buffer);
   while (done < length) {
@@ -88,7 +88,7 @@ SourceFile::SourceFile(const std::string& path) : path_(path) {
 
 SourceFile::~SourceFile() { ::close(static_cast<int>(handle_)); }
 
-std::size_t SourceFile::readInto(std::uint64_t offset, void* buffer, std::size_t length) const {
+std::size_t SourceFile::readAt(std::uint64_t offset, void* buffer, std::size_t length) const {
   std::size_t done = 0;
   auto* bytes = static_cast<std::uint8_t*>(buffer);
   while (done < length) {
@@ -109,15 +109,5 @@ std::size_t SourceFile::readInto(std::uint64_t offset, void* buffer, std::size_t
 }
 
 #endif
-
-std::vector<std::uint8_t> SourceFile::read(std::uint64_t offset, std::size_t length) const {
-  std::vector<std::uint8_t> bytes(length);
-  bytes.resize(readInto(offset, bytes.data(), length));
-  return bytes;
-}
-
-std::vector<std::uint8_t> SourceFile::readAll() const {
-  return read(0, static_cast<std::size_t>(size_));
-}
 
 }  // namespace karvelo::converter

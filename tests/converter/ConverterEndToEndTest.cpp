@@ -138,8 +138,8 @@ TEST_F(ConverterEndToEnd, EveryFormatComesOutInItselfWithAlphaAndSize) {
                         Case{PictureFormat::Tiff, "g.tiff", ColorModel::Gray, true}}) {
     Picture picture;
     picture.image = ramp({120, 90}, c.model);
-    picture.lossless = c.lossless;
-    picture.compression = 5;  // LZW for TIFF
+    picture.hints.lossless = c.lossless;
+    picture.hints.compression = 5;  // LZW for TIFF
     writePicture(folder / "in" / c.name, picture, c.format);
     const RunResult result =
         converter->run(sourceAndDest(folder / "in" / c.name, folder / "out") + " /m:wr /w:60 ");
@@ -184,7 +184,7 @@ TEST_F(ConverterEndToEnd, AllEightOrientationsComeOutUprightWithTheTagReset) {
       }
       Picture picture;
       picture.image = quadrants({128, 64}, stored);
-      picture.exif = exifWithOrientation(orientation);
+      picture.metadata.exif = exifWithOrientation(orientation);
       std::string name = std::to_string(orientation);
       name.append(format == PictureFormat::Jpeg ? ".jpg" : ".png");
       writePicture(folder / "in" / name, picture, format);
@@ -199,8 +199,8 @@ TEST_F(ConverterEndToEnd, AllEightOrientationsComeOutUprightWithTheTagReset) {
                          upright[orientation][static_cast<std::size_t>(quadrant)]))
             << name << " quadrant " << quadrant;
       }
-      ASSERT_FALSE(output.exif.empty()) << name;
-      EXPECT_EQ(ExifBlock(output.exif).orientation(), 1) << name;
+      ASSERT_FALSE(output.metadata.exif.empty()) << name;
+      EXPECT_EQ(ExifBlock(output.metadata.exif).orientation(), 1) << name;
     }
   }
 }
@@ -215,9 +215,9 @@ TEST_F(ConverterEndToEnd, CmykAndAdobeRgbKeepTheirColoursAndProfiles) {
     cmyk.image.pixels[i + 2] = 10;
     cmyk.image.pixels[i + 3] = 30;
   }
-  cmyk.icc.resize(100000);
-  for (std::size_t i = 0; i < cmyk.icc.size(); ++i) {
-    cmyk.icc[i] = static_cast<std::uint8_t>(i * 7 + i / 251);
+  cmyk.metadata.icc.resize(100000);
+  for (std::size_t i = 0; i < cmyk.metadata.icc.size(); ++i) {
+    cmyk.metadata.icc[i] = static_cast<std::uint8_t>(i * 7 + i / 251);
   }
   writePicture(folder / "in" / "cmyk.jpg", cmyk, PictureFormat::Jpeg);
   ASSERT_EQ(
@@ -232,7 +232,7 @@ TEST_F(ConverterEndToEnd, CmykAndAdobeRgbKeepTheirColoursAndProfiles) {
   EXPECT_NEAR(pixel[1], 60, 6);
   EXPECT_NEAR(pixel[2], 10, 6);
   EXPECT_NEAR(pixel[3], 30, 6);
-  EXPECT_EQ(cmykOut.icc, cmyk.icc);
+  EXPECT_EQ(cmykOut.metadata.icc, cmyk.metadata.icc);
 
   // Adobe RGB: the pixels stay in their own space and the profile goes with them.
   const cmsCIExyY d65{0.3127, 0.3290, 1.0};
@@ -243,8 +243,8 @@ TEST_F(ConverterEndToEnd, CmykAndAdobeRgbKeepTheirColoursAndProfiles) {
   cmsUInt32Number size = 0;
   cmsSaveProfileToMem(profile, nullptr, &size);
   Picture adobe;
-  adobe.icc.resize(size);
-  cmsSaveProfileToMem(profile, adobe.icc.data(), &size);
+  adobe.metadata.icc.resize(size);
+  cmsSaveProfileToMem(profile, adobe.metadata.icc.data(), &size);
   cmsCloseProfile(profile);
   cmsFreeToneCurve(gamma);
   adobe.image = quadrants({96, 64}, {red, green, blue, white});
@@ -254,7 +254,7 @@ TEST_F(ConverterEndToEnd, CmykAndAdobeRgbKeepTheirColoursAndProfiles) {
           .exitCode,
       0);
   const Picture adobeOut = readPicture(folder / "out" / "adobe.jpg");
-  EXPECT_EQ(adobeOut.icc, adobe.icc);
+  EXPECT_EQ(adobeOut.metadata.icc, adobe.metadata.icc);
   for (int quadrant = 0; quadrant < 4; ++quadrant) {
     EXPECT_TRUE(
         near(quadrantColor(adobeOut.image, quadrant), quadrantColor(adobe.image, quadrant), 12))

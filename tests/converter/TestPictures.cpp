@@ -1,6 +1,8 @@
 #include "TestPictures.h"
 
-#include "converter/engine/Codec.h"
+#include "converter/engine/Resampler.h"
+#include "converter/engine/SourceFile.h"
+#include "converter/engine/WholePicture.h"
 
 #include <cstdlib>
 #include <fstream>
@@ -48,7 +50,7 @@ Image ramp(PixelSize size, ColorModel model) {
 }
 
 void writePicture(const std::filesystem::path& path, const Picture& picture, PictureFormat format) {
-  const std::vector<std::uint8_t> bytes = codecFor(format)->encode(picture);
+  const std::vector<std::uint8_t> bytes = encodePicture(platformCodecs(), format, picture);
   std::ofstream out(path, std::ios::binary);
   out.write(reinterpret_cast<const char*>(bytes.data()),
             static_cast<std::streamsize>(bytes.size()));
@@ -58,12 +60,19 @@ void writePicture(const std::filesystem::path& path, const Picture& picture, Pic
 }
 
 Picture readPicture(const std::filesystem::path& path) {
-  const SourceFile source(path.string());
-  const auto format = detectFormat(source.read(0, 16));
-  if (!format) {
-    throw std::runtime_error(path.string() + " is no picture");
+  return decodePicture(platformCodecs(), SourceFile(path.string()));
+}
+
+Image resized(const Image& image, PixelSize target) {
+  Image out{target, image.model, {}};
+  Resampler resampler(image.size, {double(image.size.width), double(image.size.height)}, target,
+                      image.model, [&](std::span<const std::uint8_t> row) {
+                        out.pixels.insert(out.pixels.end(), row.begin(), row.end());
+                      });
+  for (std::uint32_t y = 0; y < image.size.height; ++y) {
+    resampler.push(std::span(image.pixels).subspan(y * image.rowBytes(), image.rowBytes()));
   }
-  return codecFor(*format)->decode(source, {0xFFFFFFFF, 0xFFFFFFFF});
+  return out;
 }
 
 Rgb quadrantColor(const Image& image, int quadrant) {

@@ -27,6 +27,9 @@ void writePicture(const std::filesystem::path& path, const Picture& picture, Pic
 // Reads a picture whole, at full scale.
 Picture readPicture(const std::filesystem::path& path);
 
+// The image resized with the converter's resampler, all rows at once.
+Image resized(const Image& image, PixelSize target);
+
 // The colour at the centre of a quadrant (0 top left, 1 top right, 2 bottom left, 3 bottom right).
 Rgb quadrantColor(const Image& image, int quadrant);
 

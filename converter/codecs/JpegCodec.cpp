@@ -1,0 +1,284 @@
+#include "converter/codecs/LibraryCodecs.h"
+#include "converter/core/ConversionError.h"
+
+#include <cstdio>
+#include <csetjmp>
+#include <exception>
+#include <stdexcept>
+
+#include <jpeglib.h>
+#include <jerror.h>
+
+namespace karvelo::converter {
+
+namespace {
+
+constexpr int jpegQuality = 90;
+constexpr std::size_t bufferBytes = 64 * 1024;
+
+// libjpeg reports failures through a long jump back to the call that started the work; a
+// warning (a truncated scan, corrupt entropy data) counts as a failure too, since the result
+// would show grey or garbled areas. A failure of the byte source or sink is kept and thrown again.
+struct ErrorJump {
+  jpeg_error_mgr manager{};
+  std::jmp_buf jump{};
+  char message[JMSG_LENGTH_MAX] = "";
+  std::exception_ptr cause;
+};
+
+[[noreturn]] void jumpBack(j_common_ptr info) {
+  auto* error = reinterpret_cast<ErrorJump*>(info->err);
+  if (!error->cause) {
+    (*info->err->format_message)(info, error->message);
+  }
+  std::longjmp(error->jump, 1);
+}
+
+void onMessage(j_common_ptr info, int level) {
+  if (level < 0) {
+    jumpBack(info);
+  }
+}
+
+void installErrors(ErrorJump& error, jpeg_common_struct& info) {
+  info.err = jpeg_std_error(&error.manager);
+  error.manager.error_exit = jumpBack;
+  error.manager.emit_message = onMessage;
+}
+
+// Runs libjpeg calls; returns normally only when they succeeded. Whatever `calls` holds must
+// need no destructor, since a failure jumps over it.
+template <typename Calls>
+void guarded(ErrorJump& error, Calls&& calls, bool decoding) {
+  if (setjmp(error.jump) != 0) {
+    if (error.cause) {
+      std::rethrow_exception(error.cause);
+    }
+    if (decoding) {
+      damagedPicture(error.message);
+    }
+    throw std::runtime_error(std::string("JPEG compression failed: ") + error.message);
+  }
+  calls();
+}
+
+struct Source {
+  jpeg_source_mgr manager{};
+  SourceReader reader;
+  ErrorJump* error;
+  JOCTET buffer[bufferBytes];
+};
+
+boolean fillBuffer(j_decompress_ptr info) {
+  auto* source = reinterpret_cast<Source*>(info->src);
+  std::size_t got = 0;
+  try {
+    got = source->reader.read(source->buffer, bufferBytes);
+  } catch (...) {
+    source->error->cause = std::current_exception();
+    jumpBack(reinterpret_cast<j_common_ptr>(info));
+  }
+  if (got == 0) {
+    WARNMS(info, JWRN_JPEG_EOF);  // a failure: the file ends too early
+  }
+  source->manager.next_input_byte = source->buffer;
+  source->manager.bytes_in_buffer = got;
+  return TRUE;
+}
+
+void skipData(j_decompress_ptr info, long count) {
+  auto* source = reinterpret_cast<Source*>(info->src);
+  if (count <= 0) {
+    return;
+  }
+  const auto skip = static_cast<std::size_t>(count);
+  if (skip <= source->manager.bytes_in_buffer) {
+    source->manager.next_input_byte += skip;
+    source->manager.bytes_in_buffer -= skip;
+    return;
+  }
+  source->reader.seek(source->reader.position() + (skip - source->manager.bytes_in_buffer));
+  source->manager.bytes_in_buffer = 0;
+}
+
+void nothing(j_decompress_ptr) {}
+
+class JpegDecoder final : public Decoder {
+ public:
+  explicit JpegDecoder(const ByteSource& source) : source_{{}, SourceReader(source), &error_, {}} {
+    installErrors(error_, *reinterpret_cast<jpeg_common_struct*>(&info_));
+    guarded(
+        error_, [&] { jpeg_create_decompress(&info_); }, true);
+    source_.manager.init_source = nothing;
+    source_.manager.fill_input_buffer = fillBuffer;
+    source_.manager.skip_input_data = skipData;
+    source_.manager.resync_to_restart = jpeg_resync_to_restart;
+    source_.manager.term_source = nothing;
+    info_.src = &source_.manager;
+  }
+
+  ~JpegDecoder() override { jpeg_destroy_decompress(&info_); }
+
+  DecodedRows start(PixelSize atLeast) override {
+    DecodedRows rows;
+    guarded(
+        error_,
+        [&] {
+          jpeg_read_header(&info_, TRUE);
+          // The largest reduction of the inverse DCT that keeps both sides at least as large as
+          // asked.
+          info_.scale_denom = 8;
+          for (info_.scale_num = 1; info_.scale_num < 8; ++info_.scale_num) {
+            jpeg_calc_output_dimensions(&info_);
+            if (info_.output_width >= atLeast.width && info_.output_height >= atLeast.height) {
+              break;
+            }
+          }
+          if (info_.jpeg_color_space == JCS_GRAYSCALE) {
+            info_.out_color_space = JCS_GRAYSCALE;
+            rows.model = ColorModel::Gray;
+          } else if (info_.jpeg_color_space == JCS_CMYK || info_.jpeg_color_space == JCS_YCCK) {
+            info_.out_color_space = JCS_CMYK;
+            rows.model = ColorModel::Cmyk;
+          } else {
+            info_.out_color_space = JCS_RGB;
+            rows.model = ColorModel::Rgb;
+          }
+          info_.dct_method = JDCT_ISLOW;
+          jpeg_start_decompress(&info_);
+          rows.size = {info_.output_width, info_.output_height};
+          rows.scaleX = rows.scaleY = static_cast<double>(info_.scale_num) / info_.scale_denom;
+          bool fullChroma = info_.num_components > 1;
+          for (int i = 0; i < info_.num_components; ++i) {
+            fullChroma = fullChroma &&
+                         info_.comp_info[i].h_samp_factor == info_.max_h_samp_factor &&
+                         info_.comp_info[i].v_samp_factor == info_.max_v_samp_factor;
+          }
+          rows.hints.fullChroma = fullChroma;
+        },
+        true);
+    return rows;
+  }
+
+  void readRow(std::span<std::uint8_t> row) override {
+    JSAMPROW rowPointer = row.data();
+    guarded(
+        error_,
+        [&] {
+          if (jpeg_read_scanlines(&info_, &rowPointer, 1) != 1) {
+            damagedPicture("the JPEG data ends early");
+          }
+        },
+        true);
+  }
+
+ private:
+  jpeg_decompress_struct info_{};
+  ErrorJump error_;
+  Source source_;
+};
+
+struct Destination {
+  jpeg_destination_mgr manager{};
+  ByteSink* sink = nullptr;
+  ErrorJump* error = nullptr;
+  JOCTET buffer[bufferBytes];
+};
+
+void startBuffer(j_compress_ptr info) {
+  auto* destination = reinterpret_cast<Destination*>(info->dest);
+  destination->manager.next_output_byte = destination->buffer;
+  destination->manager.free_in_buffer = bufferBytes;
+}
+
+void pass(j_compress_ptr info, std::size_t count) {
+  auto* destination = reinterpret_cast<Destination*>(info->dest);
+  try {
+    destination->sink->append(std::span<const std::uint8_t>(destination->buffer, count));
+  } catch (...) {
+    destination->error->cause = std::current_exception();
+    jumpBack(reinterpret_cast<j_common_ptr>(info));
+  }
+}
+
+boolean emptyBuffer(j_compress_ptr info) {
+  pass(info, bufferBytes);
+  startBuffer(info);
+  return TRUE;
+}
+
+void endBuffer(j_compress_ptr info) { pass(info, bufferBytes - info->dest->free_in_buffer); }
+
+class JpegEncoder final : public Encoder {
+ public:
+  JpegEncoder() {
+    installErrors(error_, *reinterpret_cast<jpeg_common_struct*>(&info_));
+    guarded(
+        error_, [&] { jpeg_create_compress(&info_); }, false);
+    destination_.error = &error_;
+    destination_.manager.init_destination = startBuffer;
+    destination_.manager.empty_output_buffer = emptyBuffer;
+    destination_.manager.term_destination = endBuffer;
+    info_.dest = &destination_.manager;
+  }
+
+  ~JpegEncoder() override { jpeg_destroy_compress(&info_); }
+
+  void start(const EncodedRows& result, ByteSink& sink) override {
+    if (hasAlpha(result.model)) {
+      throw std::logic_error("a JPEG cannot hold transparency");
+    }
+    destination_.sink = &sink;
+    guarded(
+        error_,
+        [&] {
+          info_.image_width = result.size.width;
+          info_.image_height = result.size.height;
+          info_.input_components = channelsOf(result.model);
+          info_.in_color_space = result.model == ColorModel::Gray   ? JCS_GRAYSCALE
+                                 : result.model == ColorModel::Cmyk ? JCS_CMYK
+                                                                    : JCS_RGB;
+          jpeg_set_defaults(&info_);
+          jpeg_set_quality(&info_, jpegQuality, TRUE);
+          info_.dct_method = JDCT_ISLOW;
+          if (result.model == ColorModel::Cmyk) {
+            jpeg_set_colorspace(&info_, JCS_YCCK);
+          }
+          // Colour is stored at half resolution (4:2:0) unless the source kept it full; gray has
+          // one component.
+          const int sampling = result.hints.fullChroma || result.model == ColorModel::Gray ? 1 : 2;
+          info_.comp_info[0].h_samp_factor = info_.comp_info[0].v_samp_factor = sampling;
+          if (result.model == ColorModel::Cmyk) {
+            info_.comp_info[3].h_samp_factor = info_.comp_info[3].v_samp_factor = sampling;
+          }
+          jpeg_start_compress(&info_, TRUE);
+        },
+        false);
+  }
+
+  void writeRow(std::span<const std::uint8_t> row) override {
+    JSAMPROW rowPointer = const_cast<JSAMPROW>(row.data());
+    guarded(
+        error_, [&] { jpeg_write_scanlines(&info_, &rowPointer, 1); }, false);
+  }
+
+  void finish() override {
+    guarded(
+        error_, [&] { jpeg_finish_compress(&info_); }, false);
+  }
+
+ private:
+  jpeg_compress_struct info_{};
+  ErrorJump error_;
+  Destination destination_;
+};
+
+}  // namespace
+
+std::unique_ptr<Decoder> jpegDecoder(const ByteSource& source) {
+  return std::make_unique<JpegDecoder>(source);
+}
+
+std::unique_ptr<Encoder> jpegEncoder() { return std::make_unique<JpegEncoder>(); }
+
+}  // namespace karvelo::converter
