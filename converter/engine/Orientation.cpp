@@ -24,13 +24,15 @@ PixelSize uprightSize(PixelSize stored, int orientation) {
   return transposes(orientation) ? stored.transposed() : stored;
 }
 
-UprightRows::UprightRows(PixelSize stored, ColorModel model, int orientation, RowConsumer out)
+UprightRows::UprightRows(PixelSize stored, ColorModel model, int orientation, RowConsumer out,
+                         std::size_t memoryLimit)
     : stored_(stored),
       channels_(static_cast<std::size_t>(channelsOf(model))),
       orientation_(orientation >= 1 && orientation <= 8 ? orientation : 1),
-      out_(std::move(out)) {
+      out_(std::move(out)),
+      memoryLimit_(memoryLimit) {
   if (orientation_ >= 3) {
-    store_.emplace(stored.width * channels_, stored.height);
+    store_.emplace(stored.width * channels_, stored.height, memoryLimit);
   }
   turned_.resize(std::size_t{uprightSize(stored, orientation_).width} * channels_);
 }
@@ -71,7 +73,7 @@ void UprightRows::finish() {
   const std::size_t uprightRow = turned_.size();
   const std::size_t band = std::max<std::size_t>(
       1, std::min<std::size_t>(stored_.width,
-                               RowStore::memoryLimit / 4 / std::max<std::size_t>(uprightRow, 1)));
+                               memoryLimit_ / 4 / std::max<std::size_t>(uprightRow, 1)));
   const bool fromRight = orientation_ == 7 || orientation_ == 8;
   const bool fromBottom = orientation_ == 6 || orientation_ == 7;
   std::vector<std::uint8_t> rows(band * uprightRow);

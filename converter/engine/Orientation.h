@@ -17,7 +17,10 @@ PixelSize uprightSize(PixelSize stored, int orientation);
 // others are gathered (in memory, or on disk when large) and passed on by `finish`.
 class UprightRows {
  public:
-  UprightRows(PixelSize stored, ColorModel model, int orientation, RowConsumer out);
+  // Rows gathered beyond `memoryLimit` bytes go to disk; the rows being turned take a quarter of
+  // it at most.
+  UprightRows(PixelSize stored, ColorModel model, int orientation, RowConsumer out,
+              std::size_t memoryLimit = RowStore::defaultMemoryLimit);
 
   void push(std::span<const std::uint8_t> row);
   void finish();
@@ -27,6 +30,7 @@ class UprightRows {
   std::size_t channels_;
   int orientation_;
   RowConsumer out_;
+  std::size_t memoryLimit_;
   std::optional<RowStore> store_;
   std::uint32_t row_ = 0;
   std::vector<std::uint8_t> turned_;

@@ -120,7 +120,8 @@ std::size_t transfer(std::intptr_t file, std::uint64_t offset, void* bytes, std:
 
 void RowStore::Free::operator()(std::uint8_t* bytes) const { std::free(bytes); }
 
-RowStore::RowStore(std::size_t rowBytes, std::uint32_t rows) : rowBytes_(rowBytes), rows_(rows) {
+RowStore::RowStore(std::size_t rowBytes, std::uint32_t rows, std::size_t memoryLimit)
+    : rowBytes_(rowBytes), rows_(rows) {
   const std::uint64_t total = std::uint64_t{rowBytes} * rows;
   if (total <= memoryLimit) {
     // calloc leaves untouched pages unmapped: rows never written cost nothing.

@@ -14,9 +14,9 @@ namespace karvelo::converter {
 // killed converter leaves nothing behind. Rows never written read as zeros.
 class RowStore {
  public:
-  static constexpr std::size_t memoryLimit = 64 << 20;
+  static constexpr std::size_t defaultMemoryLimit = 64 << 20;
 
-  RowStore(std::size_t rowBytes, std::uint32_t rows);
+  RowStore(std::size_t rowBytes, std::uint32_t rows, std::size_t memoryLimit = defaultMemoryLimit);
   ~RowStore();
   RowStore(const RowStore&) = delete;
   RowStore& operator=(const RowStore&) = delete;

@@ -106,18 +106,21 @@ std::optional<TiffIfd> readLevel(const ByteSource& source, bool bigEndian, std::
       }
     }
     budget -= static_cast<std::size_t>(length);
+    std::optional<TiffIfd> child;
     if (isPointer(entry.tag)) {
-      if (entry.count != 1 || depth >= maxDepth) {
-        continue;
+      if (entry.count == 1 && depth < maxDepth) {
+        child = readLevel(source, bigEndian, decode(raw + 8, 4, bigEndian), base, nullptr, budget,
+                          depth + 1);
       }
-      std::optional<TiffIfd> child = readLevel(source, bigEndian, decode(raw + 8, 4, bigEndian),
-                                               base, nullptr, budget, depth + 1);
       if (!child) {
         continue;
       }
-      ifd.children.emplace_back(entry.tag, std::move(*child));
     }
+    const std::uint16_t tag = entry.tag;
     ifd.put(std::move(entry));
+    if (child) {
+      ifd.children.emplace_back(tag, std::move(*child));
+    }
   }
   return ifd;
 }
