@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <numbers>
 
 namespace karvelo::converter {
@@ -55,22 +54,6 @@ Resampler::Axis axisFor(std::uint32_t sourceSize, double extent, std::uint32_t t
   return axis;
 }
 
-template <int channels>
-void filterRow(const float* in, float* out, const Resampler::Axis& axis) {
-  for (const Resampler::Taps& taps : axis.taps) {
-    float sums[channels] = {};
-    const float* weight = axis.weights.data() + taps.weights;
-    const float* pixel = in + std::size_t{taps.first} * channels;
-    for (std::uint32_t t = 0; t < taps.count; ++t, pixel += channels) {
-      for (int c = 0; c < channels; ++c) {
-        sums[c] += weight[t] * pixel[c];
-      }
-    }
-    std::memcpy(out, sums, sizeof sums);
-    out += channels;
-  }
-}
-
 std::uint8_t toByte(float value) {
   return static_cast<std::uint8_t>(std::clamp(value, 0.0F, 255.0F) + 0.5F);
 }
@@ -95,11 +78,11 @@ Resampler::Resampler(PixelSize source, SourceArea area, PixelSize target, ColorM
     }
     live = std::max<std::size_t>(live, j - i);
   }
-  const std::size_t rowValues = std::size_t{target.width} * channels_;
-  sums_.assign(std::min<std::size_t>(live, target.height), std::vector<float>(rowValues, 0.0F));
-  weighted_.resize(std::size_t{source.width} * channels_);
-  filtered_.resize(rowValues);
-  result_.resize(rowValues);
+  sums_.assign(std::min<std::size_t>(live, target.height),
+               std::vector<Pixel>(target.width, Pixel{}));
+  weighted_.resize(source.width);
+  filtered_.resize(target.width);
+  result_.resize(std::size_t{target.width} * channels_);
 }
 
 void Resampler::push(std::span<const std::uint8_t> row) {
@@ -119,9 +102,10 @@ void Resampler::push(std::span<const std::uint8_t> row) {
       continue;
     }
     const float weight = down_.weights[taps.weights + (sourceRow_ - taps.first)];
-    std::vector<float>& sums = sums_[i % sums_.size()];
-    for (std::size_t v = 0; v < sums.size(); ++v) {
-      sums[v] += weight * filtered_[v];
+    Pixel* __restrict sums = sums_[i % sums_.size()].data();
+    const Pixel* __restrict filtered = filtered_.data();
+    for (std::size_t x = 0; x < target_.width; ++x) {
+      sums[x] += weight * filtered[x];
     }
   }
   while (nextResult_ < target_.height &&
@@ -132,57 +116,81 @@ void Resampler::push(std::span<const std::uint8_t> row) {
   ++sourceRow_;
 }
 
-void Resampler::filterAcross(std::span<const std::uint8_t> row) {
-  const std::size_t values = weighted_.size();
-  if (hasAlpha(model_)) {
-    const int alpha = channels_ - 1;
-    for (std::size_t p = 0; p < values; p += static_cast<std::size_t>(channels_)) {
-      const float a = row[p + static_cast<std::size_t>(alpha)] * (1.0F / 255.0F);
-      for (int c = 0; c < alpha; ++c) {
-        weighted_[p + static_cast<std::size_t>(c)] = row[p + static_cast<std::size_t>(c)] * a;
-      }
-      weighted_[p + static_cast<std::size_t>(alpha)] = row[p + static_cast<std::size_t>(alpha)];
+namespace {
+
+// The row's pixels as four lanes each, colour weighted by alpha.
+template <std::size_t channels, bool alpha, typename Pixel>
+void weigh(const std::uint8_t* in, Pixel* out, std::size_t width) {
+  for (std::size_t x = 0; x < width; ++x, in += channels) {
+    Pixel pixel{};
+    for (std::size_t c = 0; c < channels; ++c) {
+      pixel[c] = in[c];
     }
-  } else {
-    std::copy(row.begin(), row.begin() + static_cast<std::ptrdiff_t>(values), weighted_.begin());
+    if constexpr (alpha) {
+      const float a = in[channels - 1] * (1.0F / 255.0F);
+      for (std::size_t c = 0; c + 1 < channels; ++c) {
+        pixel[c] *= a;
+      }
+    }
+    out[x] = pixel;
+  }
+}
+
+}  // namespace
+
+void Resampler::filterAcross(std::span<const std::uint8_t> row) {
+  switch (model_) {
+    case ColorModel::Gray:
+      weigh<1, false>(row.data(), weighted_.data(), weighted_.size());
+      break;
+    case ColorModel::GrayAlpha:
+      weigh<2, true>(row.data(), weighted_.data(), weighted_.size());
+      break;
+    case ColorModel::Rgb:
+      weigh<3, false>(row.data(), weighted_.data(), weighted_.size());
+      break;
+    case ColorModel::Rgba:
+      weigh<4, true>(row.data(), weighted_.data(), weighted_.size());
+      break;
+    case ColorModel::Cmyk:
+      weigh<4, false>(row.data(), weighted_.data(), weighted_.size());
+      break;
   }
   if (across_.identity) {
     filtered_ = weighted_;
     return;
   }
-  switch (channels_) {
-    case 1:
-      filterRow<1>(weighted_.data(), filtered_.data(), across_);
-      break;
-    case 2:
-      filterRow<2>(weighted_.data(), filtered_.data(), across_);
-      break;
-    case 3:
-      filterRow<3>(weighted_.data(), filtered_.data(), across_);
-      break;
-    default:
-      filterRow<4>(weighted_.data(), filtered_.data(), across_);
-      break;
+  for (std::size_t x = 0; x < filtered_.size(); ++x) {
+    const Taps& taps = across_.taps[x];
+    const float* weight = across_.weights.data() + taps.weights;
+    const Pixel* in = weighted_.data() + taps.first;
+    // Two sums in turn, so that each addition need not wait for the one before.
+    Pixel sums[2] = {};
+    std::uint32_t t = 0;
+    for (; t + 1 < taps.count; t += 2) {
+      sums[0] += weight[t] * in[t];
+      sums[1] += weight[t + 1] * in[t + 1];
+    }
+    if (t < taps.count) {
+      sums[0] += weight[t] * in[t];
+    }
+    filtered_[x] = sums[0] + sums[1];
   }
 }
 
-void Resampler::emit(std::vector<float>& sums) {
+void Resampler::emit(std::vector<Pixel>& sums) {
   const auto channels = static_cast<std::size_t>(channels_);
-  if (hasAlpha(model_)) {
-    for (std::size_t p = 0; p < sums.size(); p += channels) {
-      const float alpha = sums[p + channels - 1];
-      const float unweight = alpha > 0.0F ? 255.0F / alpha : 0.0F;
-      for (std::size_t c = 0; c + 1 < channels; ++c) {
-        result_[p + c] = toByte(sums[p + c] * unweight);
-      }
-      result_[p + channels - 1] = toByte(alpha);
+  const bool alpha = hasAlpha(model_);
+  std::uint8_t* out = result_.data();
+  for (Pixel& sum : sums) {
+    const float a = sum[channels - 1];
+    const float unweight = alpha ? (a > 0.0F ? 255.0F / a : 0.0F) : 1.0F;
+    for (std::size_t c = 0; c < channels; ++c) {
+      out[c] = toByte(alpha && c + 1 == channels ? a : sum[c] * unweight);
     }
-  } else {
-    for (std::size_t v = 0; v < sums.size(); ++v) {
-      result_[v] = toByte(sums[v]);
-    }
+    out += channels;
+    sum = Pixel{};
   }
-  std::fill(sums.begin(), sums.end(), 0.0F);
   out_(result_);
 }
 

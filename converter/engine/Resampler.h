@@ -45,8 +45,12 @@ class Resampler {
   };
 
  private:
+  // One pixel's channels (up to four), colour weighted by alpha; four lanes whatever the model,
+  // so that each step of the filters works on a whole pixel at once.
+  using Pixel = float __attribute__((vector_size(16)));
+
   void filterAcross(std::span<const std::uint8_t> row);
-  void emit(std::vector<float>& sums);
+  void emit(std::vector<Pixel>& sums);
 
   PixelSize source_;
   PixelSize target_;
@@ -57,9 +61,9 @@ class Resampler {
   Axis down_;
   std::uint32_t sourceRow_ = 0;
   std::uint32_t nextResult_ = 0;          // the first result row not yet passed on
-  std::vector<std::vector<float>> sums_;  // result rows being summed, by row modulo their count
-  std::vector<float> weighted_;           // the source row, colour weighted by alpha
-  std::vector<float> filtered_;           // the source row filtered across
+  std::vector<std::vector<Pixel>> sums_;  // result rows being summed, by row modulo their count
+  std::vector<Pixel> weighted_;           // the source row
+  std::vector<Pixel> filtered_;           // the source row filtered across
   std::vector<std::uint8_t> previous_;    // the last source row, to reuse its filtering
   std::vector<std::uint8_t> result_;
 };
