@@ -1,7 +1,12 @@
 #include "converter/codecs/LibraryCodecs.h"
 #include "converter/core/ConversionError.h"
+#include "converter/engine/RowStore.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <memory>
+#include <optional>
+#include <vector>
 #include <csetjmp>
 #include <exception>
 #include <stdexcept>
@@ -103,6 +108,126 @@ void skipData(j_decompress_ptr info, long count) {
 
 void nothing(j_decompress_ptr) {}
 
+}  // namespace
+
+}  // namespace karvelo::converter
+
+// The coefficients of a progressive (or otherwise multi-scan) JPEG, which libjpeg keeps for the
+// whole picture until its last scan: 2 bytes for each coefficient, 3 bytes a pixel for 4:2:0,
+// 6 for 4:4:4, whatever the scale of the output. The name is the one jpeglib.h declares for the
+// arrays its memory manager hands out; the decoder replaces the manager's array functions.
+struct jvirt_barray_control {
+  JDIMENSION rows = 0;
+  JDIMENSION blocksPerRow = 0;
+  JDIMENSION maxAccess = 0;
+  std::optional<karvelo::converter::RowStore> disk;  // only for pictures too large for memory
+  std::vector<JCOEF> window;                         // the rows at hand
+  std::vector<JBLOCKROW> pointers;
+  JDIMENSION first = 0;
+  JDIMENSION windowRows = 0;
+  bool dirty = false;
+};
+
+namespace karvelo::converter {
+
+namespace {
+
+// Coefficients up to this many bytes stay in memory; beyond it they go to a temporary file, and
+// each array keeps a window of this share of it at hand.
+constexpr std::uint64_t coefficientMemory = 64 << 20;
+constexpr std::uint64_t coefficientWindow = 8 << 20;
+
+class CoefficientStore {
+ public:
+  void install(jpeg_decompress_struct& info) {
+    info.client_data = this;
+    realizeOthers_ = info.mem->realize_virt_arrays;
+    info.mem->request_virt_barray = request;
+    info.mem->realize_virt_arrays = realize;
+    info.mem->access_virt_barray = access;
+  }
+
+ private:
+  static CoefficientStore& of(j_common_ptr info) {
+    return *static_cast<CoefficientStore*>(info->client_data);
+  }
+
+  static jvirt_barray_ptr request(j_common_ptr info, int, boolean, JDIMENSION blocksPerRow,
+                                  JDIMENSION rows, JDIMENSION maxAccess) {
+    auto array = std::make_unique<jvirt_barray_control>();
+    array->rows = rows;
+    array->blocksPerRow = blocksPerRow;
+    array->maxAccess = maxAccess;
+    return of(info).arrays_.emplace_back(std::move(array)).get();
+  }
+
+  static void realize(j_common_ptr info) {
+    CoefficientStore& store = of(info);
+    store.realizeOthers_(info);
+    std::uint64_t total = 0;
+    for (const auto& array : store.arrays_) {
+      total += std::uint64_t{array->rows} * array->blocksPerRow * sizeof(JBLOCK);
+    }
+    try {
+      for (const auto& array : store.arrays_) {
+        const std::size_t rowBytes = std::size_t{array->blocksPerRow} * sizeof(JBLOCK);
+        array->windowRows = array->rows;
+        if (total > coefficientMemory) {
+          array->disk.emplace(rowBytes, array->rows, 0);
+          array->windowRows = static_cast<JDIMENSION>(
+              std::clamp<std::uint64_t>(coefficientWindow / std::max<std::size_t>(rowBytes, 1),
+                                        array->maxAccess, array->rows));
+        }
+        array->window.assign(std::size_t{array->windowRows} * array->blocksPerRow * DCTSIZE2, 0);
+        for (JDIMENSION row = 0; row < array->windowRows; ++row) {
+          array->pointers.push_back(reinterpret_cast<JBLOCKROW>(
+              array->window.data() + std::size_t{row} * array->blocksPerRow * DCTSIZE2));
+        }
+      }
+    } catch (...) {
+      reinterpret_cast<ErrorJump*>(info->err)->cause = std::current_exception();
+      jumpBack(info);
+    }
+  }
+
+  // Rows from `start` on, moving the window first when they are not all in it.
+  static JBLOCKARRAY access(j_common_ptr info, jvirt_barray_ptr array, JDIMENSION start,
+                            JDIMENSION count, boolean writable) {
+    if (start + count > array->rows || count > array->windowRows) {
+      ERREXIT(info, JERR_BAD_VIRTUAL_ACCESS);
+    }
+    if (start < array->first || start + count > array->first + array->windowRows) {
+      try {
+        move(*array, std::min(start, array->rows - array->windowRows));
+      } catch (...) {
+        reinterpret_cast<ErrorJump*>(info->err)->cause = std::current_exception();
+        jumpBack(info);
+      }
+    }
+    array->dirty = array->dirty || writable != 0;
+    return array->pointers.data() + (start - array->first);
+  }
+
+  static void move(jvirt_barray_control& array, JDIMENSION first) {
+    const std::size_t rowBytes = std::size_t{array.blocksPerRow} * sizeof(JBLOCK);
+    const auto bytes = std::as_writable_bytes(std::span(array.window));
+    auto row = [&](JDIMENSION i) {
+      return std::span(reinterpret_cast<std::uint8_t*>(bytes.data()) + i * rowBytes, rowBytes);
+    };
+    for (JDIMENSION i = 0; array.dirty && i < array.windowRows; ++i) {
+      array.disk->write(array.first + i, row(i));
+    }
+    for (JDIMENSION i = 0; i < array.windowRows; ++i) {
+      array.disk->read(first + i, 0, row(i));
+    }
+    array.first = first;
+    array.dirty = false;
+  }
+
+  void (*realizeOthers_)(j_common_ptr) = nullptr;
+  std::vector<std::unique_ptr<jvirt_barray_control>> arrays_;
+};
+
 class JpegDecoder final : public Decoder {
  public:
   explicit JpegDecoder(const ByteSource& source) : source_{{}, SourceReader(source), &error_, {}} {
@@ -115,6 +240,7 @@ class JpegDecoder final : public Decoder {
     source_.manager.resync_to_restart = jpeg_resync_to_restart;
     source_.manager.term_source = nothing;
     info_.src = &source_.manager;
+    coefficients_.install(info_);
   }
 
   ~JpegDecoder() override { jpeg_destroy_decompress(&info_); }
@@ -176,6 +302,7 @@ class JpegDecoder final : public Decoder {
   jpeg_decompress_struct info_{};
   ErrorJump error_;
   Source source_;
+  CoefficientStore coefficients_;
 };
 
 struct Destination {

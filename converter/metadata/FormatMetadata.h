@@ -70,6 +70,10 @@ std::unique_ptr<MetadataWriter> pngMetadataWriter(ByteSink& file, const Metadata
 std::unique_ptr<MetadataWriter> webpMetadataWriter(ByteSink& file, const Metadata& metadata);
 std::unique_ptr<MetadataWriter> tiffMetadataWriter(ByteSink& file, const Metadata& metadata);
 
+// Metadata blocks beyond this size are left out: no format needs more, and a damaged length must
+// not make the reader allocate much.
+inline constexpr std::uint32_t maxMetadataBytes = 16 << 20;
+
 // Readers of numbers in file bytes.
 inline std::uint32_t bigEndian32(const std::uint8_t* bytes) {
   return (std::uint32_t{bytes[0]} << 24) | (std::uint32_t{bytes[1]} << 16) |

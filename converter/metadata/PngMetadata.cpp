@@ -12,7 +12,6 @@ namespace karvelo::converter {
 namespace {
 
 constexpr std::size_t signatureBytes = 8;
-constexpr std::size_t maxProfile = 64 << 20;
 // Deflate cannot shrink data by more than this, so compressed data this much shorter than the
 // rows it must hold is cut short.
 constexpr std::uint64_t maxDeflateRatio = 1032;
@@ -28,7 +27,7 @@ std::vector<std::uint8_t> inflated(std::span<const std::uint8_t> data) {
   stream.next_in = const_cast<Bytef*>(data.data());
   stream.avail_in = static_cast<uInt>(data.size());
   int status = Z_OK;
-  while (status == Z_OK && out.size() < maxProfile) {
+  while (status == Z_OK && out.size() < maxMetadataBytes) {
     const std::size_t done = out.size();
     out.resize(done + 65536);
     stream.next_out = out.data() + done;
@@ -87,9 +86,11 @@ PictureHeaders readPngHeaders(const ByteSource& source) {
     }
     if (isChunk(type, "IDAT")) {
       imageData += length;
-    } else if (isChunk(type, "eXIf") && headers.metadata.exif.empty()) {
+    } else if (isChunk(type, "eXIf") && length <= maxMetadataBytes &&
+               headers.metadata.exif.empty()) {
       headers.metadata.exif = source.read(pos + 8, length);
-    } else if (isChunk(type, "iCCP") && headers.metadata.icc.empty()) {
+    } else if (isChunk(type, "iCCP") && length <= maxMetadataBytes &&
+               headers.metadata.icc.empty()) {
       const std::vector<std::uint8_t> data = source.read(pos + 8, length);
       const auto nameEnd = std::find(data.begin(), data.end(), 0);
       if (nameEnd != data.end() && data.end() - nameEnd > 2 && nameEnd[1] == 0) {

@@ -77,9 +77,9 @@ PictureHeaders readWebpHeaders(const ByteSource& source) {
     } else if (const auto canvas = bitstreamCanvas(head, start); canvas && !sized) {
       headers.size = canvas->size;
       sized = true;
-    } else if (isChunk(head, "ICCP")) {
+    } else if (isChunk(head, "ICCP") && length <= maxMetadataBytes) {
       headers.metadata.icc = source.read(pos + chunkHeader, length);
-    } else if (isChunk(head, "EXIF")) {
+    } else if (isChunk(head, "EXIF") && length <= maxMetadataBytes) {
       headers.metadata.exif = source.read(pos + chunkHeader, length);
       // Some writers keep the JPEG-style header in front of the TIFF structure.
       const std::vector<std::uint8_t>& exif = headers.metadata.exif;

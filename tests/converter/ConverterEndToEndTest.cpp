@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 #include <lcms2.h>
+#include <cstdio>
+#include <jpeglib.h>
 #include <zlib.h>
 
 #include <csignal>
@@ -23,6 +25,33 @@ using namespace karvelo::converter::testing;
 namespace {
 
 int code(ExitCode exitCode) { return static_cast<int>(exitCode); }
+
+// Writes an RGB image as a progressive JPEG, which the converter's encoder never makes.
+void writeProgressiveJpeg(const fs::path& path, const Image& image) {
+  jpeg_compress_struct info{};
+  jpeg_error_mgr errors{};
+  info.err = jpeg_std_error(&errors);
+  jpeg_create_compress(&info);
+  unsigned char* bytes = nullptr;
+  unsigned long length = 0;
+  jpeg_mem_dest(&info, &bytes, &length);
+  info.image_width = image.size.width;
+  info.image_height = image.size.height;
+  info.input_components = 3;
+  info.in_color_space = JCS_RGB;
+  jpeg_set_defaults(&info);
+  jpeg_simple_progression(&info);
+  jpeg_start_compress(&info, TRUE);
+  for (std::uint32_t y = 0; y < image.size.height; ++y) {
+    JSAMPROW row = const_cast<JSAMPROW>(image.pixels.data() + y * image.rowBytes());
+    jpeg_write_scanlines(&info, &row, 1);
+  }
+  jpeg_finish_compress(&info);
+  jpeg_destroy_compress(&info);
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes), static_cast<std::streamsize>(length));
+  std::free(bytes);
+}
 
 // A PNG chunk with its length and checksum.
 std::string pngChunk(const std::string& type, const std::string& data) {
@@ -441,6 +470,30 @@ TEST_F(ConverterEndToEnd, LargeScreensAndResultsStayWithinMemory) {
       EXPECT_EQ(readPicture(folder / "out" / c.name).image.size, c.size);
     }
   }
+}
+
+TEST_F(ConverterEndToEnd, ProgressiveJpegTooLargeForMemoryIsDecodedThroughDisk) {
+  // 24 megapixels: about 72 MB of coefficients, which go to disk a window at a time.
+  const PixelSize size{6000, 4000};
+  Image reference;
+  {
+    Image image = Image::blank(size, ColorModel::Rgb);
+    for (std::uint32_t y = 0; y < size.height; ++y) {
+      for (std::uint32_t x = 0; x < size.width; ++x) {
+        std::uint8_t* pixel = image.pixels.data() + (std::size_t{y} * size.width + x) * 3;
+        pixel[0] = static_cast<std::uint8_t>(x * 255 / size.width);
+        pixel[1] = static_cast<std::uint8_t>(y * 255 / size.height);
+        pixel[2] = static_cast<std::uint8_t>((x + 2 * y) % 256);
+      }
+    }
+    writeProgressiveJpeg(folder / "in" / "p.jpg", image);
+    reference = resized(image, {1500, 1000});
+  }
+  const RunResult result =
+      converter->run(sourceAndDest(folder / "in" / "p.jpg", folder / "out") + " /m:r /r:0.25");
+  ASSERT_EQ(result.exitCode, 0) << result.errorOutput;
+  EXPECT_LT(result.peakMemoryKilobytes, 64 * 1024);
+  EXPECT_GT(psnr(readPicture(folder / "out" / "p.jpg").image, reference), 25);
 }
 
 TEST_F(ConverterEndToEnd, ReducedDecodesKeepTheirEdgesAndGrayStaysGray) {
