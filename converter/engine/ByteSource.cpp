@@ -23,6 +23,25 @@ std::size_t MemorySource::readAt(std::uint64_t offset, void* buffer, std::size_t
   return count;
 }
 
+std::size_t SourceReader::read(void* buffer, std::size_t length) {
+  constexpr std::size_t bufferBytes = 64 * 1024;
+  if (length >= bufferBytes) {
+    const std::size_t got = source_->readAt(position_, buffer, length);
+    position_ += got;
+    return got;
+  }
+  if (position_ < bufferStart_ || position_ + length > bufferStart_ + buffer_.size()) {
+    buffer_.resize(bufferBytes);
+    buffer_.resize(source_->readAt(position_, buffer_.data(), bufferBytes));
+    bufferStart_ = position_;
+  }
+  const std::size_t at = static_cast<std::size_t>(position_ - bufferStart_);
+  const std::size_t got = std::min(length, buffer_.size() - at);
+  std::memcpy(buffer, buffer_.data() + at, got);
+  position_ += got;
+  return got;
+}
+
 std::size_t MemorySink::readAt(std::uint64_t offset, void* buffer, std::size_t length) const {
   return MemorySource(bytes_).readAt(offset, buffer, length);
 }

@@ -35,17 +35,14 @@ class MemorySource final : public ByteSource {
   std::span<const std::uint8_t> bytes_;
 };
 
-// Reads a source front to back, for the libraries that pull a stream.
+// Reads a source front to back, for the libraries that pull a stream, some of them a byte at a
+// time: small reads are served from a buffer.
 class SourceReader {
  public:
   explicit SourceReader(const ByteSource& source, std::uint64_t position = 0)
       : source_(&source), position_(position) {}
 
-  std::size_t read(void* buffer, std::size_t length) {
-    const std::size_t got = source_->readAt(position_, buffer, length);
-    position_ += got;
-    return got;
-  }
+  std::size_t read(void* buffer, std::size_t length);
   std::uint64_t position() const { return position_; }
   void seek(std::uint64_t position) { position_ = position; }
   const ByteSource& source() const { return *source_; }
@@ -53,6 +50,8 @@ class SourceReader {
  private:
   const ByteSource* source_;
   std::uint64_t position_;
+  std::vector<std::uint8_t> buffer_;
+  std::uint64_t bufferStart_ = 0;  // the source offset of the buffer's first byte
 };
 
 }  // namespace karvelo::converter
