@@ -17,9 +17,10 @@ namespace karvelo::converter {
 namespace {
 
 constexpr int quantizeSpeed = 6;
-// Rows remapped to the palette at a time. Dithering starts afresh in each band, which cannot be
-// seen at this height, and the band's pixels are all the encoder holds besides the result.
-constexpr std::uint32_t remapBand = 512;
+// Pixels counted and remapped to the palette at a time: libimagequant holds 16 bytes for each
+// pixel of a band while it dithers. Dithering starts afresh in each band, which cannot be seen at
+// a band's height (over 200 rows up to a width of 20000 pixels).
+constexpr std::uint64_t bandPixels = 4 << 20;
 
 struct ReadState {
   SourceReader reader;
@@ -201,6 +202,8 @@ class GifEncoder final : public Encoder {
       throw std::logic_error("GIF pictures are quantized from RGBA pixels");
     }
     size_ = result.size;
+    bandRows_ = static_cast<std::uint32_t>(
+        std::clamp<std::uint64_t>(bandPixels / size_.width, 1, size_.height));
     state_.sink = &sink;
     store_.emplace(std::size_t{size_.width} * 4, size_.height);
   }
@@ -227,7 +230,7 @@ class GifEncoder final : public Encoder {
       throw std::bad_alloc();
     }
     liq_set_speed(attr.get(), quantizeSpeed);
-    for (std::uint32_t y = 0; y < size_.height; y += remapBand) {
+    for (std::uint32_t y = 0; y < size_.height; y += bandRows_) {
       const auto image = bandImage(attr.get(), y);
       if (liq_histogram_add_image(histogram.get(), attr.get(), image.get()) != LIQ_OK) {
         throw std::runtime_error("GIF colour reduction failed");
@@ -249,9 +252,9 @@ class GifEncoder final : public Encoder {
     bool ok = writeHeader(gif, *palette);
     std::vector<std::uint8_t> indexes;
     std::vector<unsigned char*> rows;
-    for (std::uint32_t y = 0; ok && y < size_.height; y += remapBand) {
+    for (std::uint32_t y = 0; ok && y < size_.height; y += bandRows_) {
       const auto image = bandImage(attr.get(), y);
-      const std::uint32_t count = std::min(remapBand, size_.height - y);
+      const std::uint32_t count = std::min(bandRows_, size_.height - y);
       indexes.resize(std::size_t{size_.width} * count);
       rows.resize(count);
       for (std::uint32_t i = 0; i < count; ++i) {
@@ -273,7 +276,7 @@ class GifEncoder final : public Encoder {
 
  private:
   std::unique_ptr<liq_image, LiqImageFree> bandImage(liq_attr* attr, std::uint32_t y) {
-    const std::uint32_t count = std::min(remapBand, size_.height - y);
+    const std::uint32_t count = std::min(bandRows_, size_.height - y);
     band_.resize(std::size_t{size_.width} * 4 * count);
     for (std::uint32_t i = 0; i < count; ++i) {
       store_->read(
@@ -318,6 +321,7 @@ class GifEncoder final : public Encoder {
   }
 
   PixelSize size_;
+  std::uint32_t bandRows_ = 1;
   WriteState state_{nullptr, nullptr};
   std::optional<RowStore> store_;
   std::vector<std::uint8_t> band_;

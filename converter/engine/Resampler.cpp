@@ -69,19 +69,24 @@ Resampler::Resampler(PixelSize source, SourceArea area, PixelSize target, ColorM
       out_(std::move(out)),
       across_(axisFor(source.width, area.width, target.width)),
       down_(axisFor(source.height, area.height, target.height)) {
-  // As many sums as result rows can take a share of one source row at a time.
-  std::size_t live = 1;
+  // Shrinking (or keeping) the height, each source row is added into the few result rows that
+  // its filter reaches, as many as overlap; growing it, each result row is made from a ring of
+  // the last source rows, as many as its filter reaches. Either way a few rows, whatever the
+  // scale: shrinking by 100 would need a ring of 600 rows, growing by 100 600 sums.
+  ring_ = area.height < target.height;
+  std::size_t rows = 1;
   for (std::uint32_t i = 0, j = 0; i < target.height; ++i) {
     const std::uint32_t end = down_.taps[i].first + down_.taps[i].count;
     while (j < target.height && down_.taps[j].first < end) {
       ++j;
     }
-    live = std::max<std::size_t>(live, j - i);
+    rows = std::max<std::size_t>(rows, ring_ ? down_.taps[i].count : j - i);
   }
-  sums_.assign(std::min<std::size_t>(live, target.height),
+  rows_.assign(std::min<std::size_t>(rows, ring_ ? source.height : target.height),
                std::vector<Pixel>(target.width, Pixel{}));
+  sums_.resize(ring_ ? target.width : 0);
   weighted_.resize(source.width);
-  filtered_.resize(target.width);
+  filtered_.resize(ring_ ? 0 : target.width);
   result_.resize(std::size_t{target.width} * channels_);
 }
 
@@ -90,11 +95,24 @@ void Resampler::push(std::span<const std::uint8_t> row) {
     out_(row.first(result_.size()));
     return;
   }
-  const bool repeated = sourceRow_ > 0 && std::equal(row.begin(), row.end(), previous_.begin());
-  if (!repeated) {
-    filterAcross(row);
+  std::vector<Pixel>& filtered = ring_ ? rows_[sourceRow_ % rows_.size()] : filtered_;
+  if (sourceRow_ > 0 && std::equal(row.begin(), row.end(), previous_.begin())) {
+    if (ring_) {  // the same row filtered the same way
+      filtered = rows_[(sourceRow_ - 1) % rows_.size()];
+    }
+  } else {
+    filterAcross(row, filtered);
     previous_.assign(row.begin(), row.end());
   }
+  if (ring_) {
+    makeFromRing();
+  } else {
+    addIntoSums();
+  }
+  ++sourceRow_;
+}
+
+void Resampler::addIntoSums() {
   for (std::uint32_t i = nextResult_; i < target_.height && down_.taps[i].first <= sourceRow_;
        ++i) {
     const Taps& taps = down_.taps[i];
@@ -102,7 +120,7 @@ void Resampler::push(std::span<const std::uint8_t> row) {
       continue;
     }
     const float weight = down_.weights[taps.weights + (sourceRow_ - taps.first)];
-    Pixel* __restrict sums = sums_[i % sums_.size()].data();
+    Pixel* __restrict sums = rows_[i % rows_.size()].data();
     const Pixel* __restrict filtered = filtered_.data();
     for (std::size_t x = 0; x < target_.width; ++x) {
       sums[x] += weight * filtered[x];
@@ -110,10 +128,26 @@ void Resampler::push(std::span<const std::uint8_t> row) {
   }
   while (nextResult_ < target_.height &&
          down_.taps[nextResult_].first + down_.taps[nextResult_].count == sourceRow_ + 1) {
-    emit(sums_[nextResult_ % sums_.size()]);
+    emit(rows_[nextResult_ % rows_.size()]);
     ++nextResult_;
   }
-  ++sourceRow_;
+}
+
+void Resampler::makeFromRing() {
+  while (nextResult_ < target_.height &&
+         down_.taps[nextResult_].first + down_.taps[nextResult_].count <= sourceRow_ + 1) {
+    const Taps& taps = down_.taps[nextResult_];
+    for (std::uint32_t t = 0; t < taps.count; ++t) {
+      const float weight = down_.weights[taps.weights + t];
+      Pixel* __restrict sums = sums_.data();
+      const Pixel* __restrict source = rows_[(taps.first + t) % rows_.size()].data();
+      for (std::size_t x = 0; x < target_.width; ++x) {
+        sums[x] += weight * source[x];
+      }
+    }
+    emit(sums_);
+    ++nextResult_;
+  }
 }
 
 namespace {
@@ -138,7 +172,7 @@ void weigh(const std::uint8_t* in, Pixel* out, std::size_t width) {
 
 }  // namespace
 
-void Resampler::filterAcross(std::span<const std::uint8_t> row) {
+void Resampler::filterAcross(std::span<const std::uint8_t> row, std::vector<Pixel>& filtered) {
   switch (model_) {
     case ColorModel::Gray:
       weigh<1, false>(row.data(), weighted_.data(), weighted_.size());
@@ -157,10 +191,10 @@ void Resampler::filterAcross(std::span<const std::uint8_t> row) {
       break;
   }
   if (across_.identity) {
-    filtered_ = weighted_;
+    filtered = weighted_;
     return;
   }
-  for (std::size_t x = 0; x < filtered_.size(); ++x) {
+  for (std::size_t x = 0; x < filtered.size(); ++x) {
     const Taps& taps = across_.taps[x];
     const float* weight = across_.weights.data() + taps.weights;
     const Pixel* in = weighted_.data() + taps.first;
@@ -174,7 +208,7 @@ void Resampler::filterAcross(std::span<const std::uint8_t> row) {
     if (t < taps.count) {
       sums[0] += weight[t] * in[t];
     }
-    filtered_[x] = sums[0] + sums[1];
+    filtered[x] = sums[0] + sums[1];
   }
 }
 

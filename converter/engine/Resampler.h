@@ -21,9 +21,9 @@ struct SourceArea {
 };
 
 // Resizes with a separable Lanczos-3 filter as the rows arrive: each source row is filtered
-// across, then added into the few result rows whose filter reaches it, and a result row is passed
-// on as soon as its last source row has arrived. Memory follows the result's width and the
-// filter's reach in result rows, never the source's height. Edges repeat the outermost pixels.
+// across, then taken down, and a result row is passed on as soon as its last source row has
+// arrived. Memory follows the result's width and a few rows, never the source's height. Edges
+// repeat the outermost pixels.
 // Colour is weighted by alpha while filtering, so transparent pixels do not bleed their hidden
 // colour into the edges.
 class Resampler {
@@ -49,7 +49,9 @@ class Resampler {
   // so that each step of the filters works on a whole pixel at once.
   using Pixel = float __attribute__((vector_size(16)));
 
-  void filterAcross(std::span<const std::uint8_t> row);
+  void filterAcross(std::span<const std::uint8_t> row, std::vector<Pixel>& filtered);
+  void addIntoSums();
+  void makeFromRing();
   void emit(std::vector<Pixel>& sums);
 
   PixelSize source_;
@@ -60,11 +62,14 @@ class Resampler {
   Axis across_;
   Axis down_;
   std::uint32_t sourceRow_ = 0;
-  std::uint32_t nextResult_ = 0;          // the first result row not yet passed on
-  std::vector<std::vector<Pixel>> sums_;  // result rows being summed, by row modulo their count
-  std::vector<Pixel> weighted_;           // the source row
-  std::vector<Pixel> filtered_;           // the source row filtered across
-  std::vector<std::uint8_t> previous_;    // the last source row, to reuse its filtering
+  std::uint32_t nextResult_ = 0;  // the first result row not yet passed on
+  bool ring_ = false;  // growing the height: rows_ holds the last source rows, filtered across
+  // Shrinking: the result rows being summed, by row modulo their count.
+  std::vector<std::vector<Pixel>> rows_;
+  std::vector<Pixel> sums_;             // growing: the result row being made
+  std::vector<Pixel> weighted_;         // the source row
+  std::vector<Pixel> filtered_;         // shrinking: the source row filtered across
+  std::vector<std::uint8_t> previous_;  // the last source row, to reuse its filtering
   std::vector<std::uint8_t> result_;
 };
 
