@@ -37,11 +37,11 @@ void quietLibtiff() {
   TIFFSetWarningHandler(ignoreWarning);
 }
 
-// The byte source or sink behind a libtiff handle, with its position; a failure of either is
-// kept and thrown again once libtiff has returned.
+// The bytes behind a libtiff handle (the source, or the sink, which reads back too), with the
+// position; a failure is kept and thrown again once libtiff has returned.
 struct Stream {
-  const ByteSource* source = nullptr;
-  ByteSink* sink = nullptr;
+  const ByteSource* bytes = nullptr;
+  ByteSink* sink = nullptr;  // only when writing
   std::uint64_t pos = 0;
   std::exception_ptr cause;
 };
@@ -50,7 +50,7 @@ tmsize_t readStream(thandle_t handle, void* buffer, tmsize_t size) {
   auto* stream = static_cast<Stream*>(handle);
   try {
     const std::size_t got =
-        stream->source->readAt(stream->pos, buffer, static_cast<std::size_t>(size));
+        stream->bytes->readAt(stream->pos, buffer, static_cast<std::size_t>(size));
     stream->pos += got;
     return static_cast<tmsize_t>(got);
   } catch (...) {
@@ -78,7 +78,7 @@ tmsize_t writeStream(thandle_t handle, void* buffer, tmsize_t size) {
 toff_t seekStream(thandle_t handle, toff_t offset, int whence) {
   auto* stream = static_cast<Stream*>(handle);
   const std::uint64_t base = whence == SEEK_CUR   ? stream->pos
-                             : whence == SEEK_END ? stream->source->size()
+                             : whence == SEEK_END ? stream->bytes->size()
                                                   : 0;
   stream->pos = base + offset;
   return stream->pos;
@@ -86,7 +86,7 @@ toff_t seekStream(thandle_t handle, toff_t offset, int whence) {
 
 int closeNothing(thandle_t) { return 0; }
 
-toff_t streamSize(thandle_t handle) { return static_cast<Stream*>(handle)->source->size(); }
+toff_t streamSize(thandle_t handle) { return static_cast<Stream*>(handle)->bytes->size(); }
 
 int noMap(thandle_t, void**, toff_t*) { return 0; }
 
@@ -109,7 +109,7 @@ bool keepsCompression(int compression) {
 // a time.
 class TiffDecoder final : public Decoder {
  public:
-  explicit TiffDecoder(const ByteSource& source) { stream_.source = &source; }
+  explicit TiffDecoder(const ByteSource& source) { stream_.bytes = &source; }
 
   ~TiffDecoder() override {
     if (rgbaStarted_) {
@@ -304,31 +304,14 @@ class TiffDecoder final : public Decoder {
   std::uint32_t row_ = 0;
 };
 
-toff_t sinkSize(thandle_t handle) { return static_cast<Stream*>(handle)->sink->size(); }
-
-toff_t seekSink(thandle_t handle, toff_t offset, int whence) {
-  auto* stream = static_cast<Stream*>(handle);
-  const std::uint64_t base = whence == SEEK_CUR   ? stream->pos
-                             : whence == SEEK_END ? stream->sink->size()
-                                                  : 0;
-  stream->pos = base + offset;
-  return stream->pos;
-}
-
-tmsize_t readSink(thandle_t handle, void* buffer, tmsize_t size) {
-  auto* stream = static_cast<Stream*>(handle);
-  const std::size_t got = stream->sink->readAt(stream->pos, buffer, static_cast<std::size_t>(size));
-  stream->pos += got;
-  return static_cast<tmsize_t>(got);
-}
-
 class TiffEncoder final : public Encoder {
  public:
   void start(const EncodedRows& result, ByteSink& sink) override {
     quietLibtiff();
+    stream_.bytes = &sink;
     stream_.sink = &sink;
-    tiff_.reset(TIFFClientOpen("result", "w", &stream_, readSink, writeStream, seekSink,
-                               closeNothing, sinkSize, noMap, noUnmap));
+    tiff_.reset(TIFFClientOpen("result", "w", &stream_, readStream, writeStream, seekStream,
+                               closeNothing, streamSize, noMap, noUnmap));
     if (!tiff_) {
       fail();
     }

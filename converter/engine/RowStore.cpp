@@ -1,6 +1,7 @@
 #include "converter/engine/RowStore.h"
 
 #include "converter/core/ConversionError.h"
+#include "converter/engine/FileAccess.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -31,40 +32,17 @@ std::intptr_t openSpillFile() {
   wchar_t name[MAX_PATH + 1];
   if (::GetTempPathW(MAX_PATH + 1, folder) == 0 ||
       ::GetTempFileNameW(folder, L"mcv", 0, name) == 0) {
-    storeFailure("error " + std::to_string(::GetLastError()));
+    storeFailure(errorText(::GetLastError()));
   }
   const HANDLE file = ::CreateFileW(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                     FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
-    storeFailure("error " + std::to_string(::GetLastError()));
+    storeFailure(errorText(::GetLastError()));
   }
   return reinterpret_cast<std::intptr_t>(file);
 }
 
 void closeSpillFile(std::intptr_t file) { ::CloseHandle(reinterpret_cast<HANDLE>(file)); }
-
-std::size_t transfer(std::intptr_t file, std::uint64_t offset, void* bytes, std::size_t length,
-                     bool writing) {
-  std::size_t done = 0;
-  while (done < length) {
-    OVERLAPPED at{};
-    at.Offset = static_cast<DWORD>((offset + done) & 0xFFFFFFFFU);
-    at.OffsetHigh = static_cast<DWORD>((offset + done) >> 32);
-    DWORD count = 0;
-    const auto chunk = static_cast<DWORD>(std::min<std::size_t>(length - done, 1U << 30));
-    auto* at8 = static_cast<std::uint8_t*>(bytes) + done;
-    const BOOL ok = writing ? ::WriteFile(reinterpret_cast<HANDLE>(file), at8, chunk, &count, &at)
-                            : ::ReadFile(reinterpret_cast<HANDLE>(file), at8, chunk, &count, &at);
-    if (!ok && !(!writing && ::GetLastError() == ERROR_HANDLE_EOF)) {
-      storeFailure("error " + std::to_string(::GetLastError()));
-    }
-    if (count == 0) {
-      break;
-    }
-    done += count;
-  }
-  return done;
-}
 
 #else
 
@@ -91,28 +69,6 @@ std::intptr_t openSpillFile() {
 }
 
 void closeSpillFile(std::intptr_t file) { ::close(static_cast<int>(file)); }
-
-std::size_t transfer(std::intptr_t file, std::uint64_t offset, void* bytes, std::size_t length,
-                     bool writing) {
-  std::size_t done = 0;
-  while (done < length) {
-    auto* at = static_cast<std::uint8_t*>(bytes) + done;
-    const auto where = static_cast<off_t>(offset + done);
-    const ssize_t count = writing ? ::pwrite(static_cast<int>(file), at, length - done, where)
-                                  : ::pread(static_cast<int>(file), at, length - done, where);
-    if (count < 0 && errno == EINTR) {
-      continue;
-    }
-    if (count < 0) {
-      storeFailure(std::strerror(errno));
-    }
-    if (count == 0) {
-      break;
-    }
-    done += static_cast<std::size_t>(count);
-  }
-  return done;
-}
 
 #endif
 
@@ -145,8 +101,9 @@ void RowStore::write(std::uint32_t row, std::span<const std::uint8_t> bytes) {
   const std::size_t length = std::min(bytes.size(), rowBytes_);
   if (memory_) {
     std::memcpy(memory_.get() + at, bytes.data(), length);
-  } else if (transfer(file_, at, const_cast<std::uint8_t*>(bytes.data()), length, true) != length) {
-    storeFailure("the disk is full");
+  } else if (const Transfer written = writeFileAt(file_, at, bytes.data(), length);
+             written.error != 0) {
+    storeFailure(errorText(written.error));
   }
 }
 
@@ -156,8 +113,11 @@ void RowStore::read(std::uint32_t row, std::size_t offset, std::span<std::uint8_
     std::memcpy(out.data(), memory_.get() + at, out.size());
     return;
   }
-  const std::size_t got = transfer(file_, at, out.data(), out.size(), false);
-  std::memset(out.data() + got, 0, out.size() - got);
+  const Transfer read = readFileAt(file_, at, out.data(), out.size());
+  if (read.error != 0) {
+    storeFailure(errorText(read.error));
+  }
+  std::memset(out.data() + read.done, 0, out.size() - read.done);
 }
 
 }  // namespace karvelo::converter

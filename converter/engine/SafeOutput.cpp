@@ -1,6 +1,7 @@
 #include "converter/engine/SafeOutput.h"
 
 #include "converter/core/ConversionError.h"
+#include "converter/engine/FileAccess.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -63,6 +64,24 @@ void OutputFile::flush() const {
   }
 }
 
+void OutputFile::put(std::uint64_t offset, std::span<const std::uint8_t> bytes) const {
+  const Transfer written = writeFileAt(handle_, offset, bytes.data(), bytes.size());
+  if (written.error != 0) {
+    const_cast<OutputFile*>(this)->fail(written.error);
+  }
+}
+
+std::size_t OutputFile::readAt(std::uint64_t offset, void* buffer, std::size_t length) const {
+  flush();
+  return readFileAt(handle_, offset, buffer, length).done;
+}
+
+void OutputFile::fail(unsigned long error) {
+  discard();
+  committed_ = true;  // nothing left to remove
+  writeFailure(finalPath_, errorText(error));
+}
+
 OutputFile::~OutputFile() {
   if (!committed_) {
     discard();
@@ -115,40 +134,6 @@ OutputFile::OutputFile(std::string finalPath, bool replace)
   }
 }
 
-void OutputFile::put(std::uint64_t offset, std::span<const std::uint8_t> bytes) const {
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    OVERLAPPED at{};
-    at.Offset = static_cast<DWORD>((offset + done) & 0xFFFFFFFFU);
-    at.OffsetHigh = static_cast<DWORD>((offset + done) >> 32);
-    DWORD count = 0;
-    const auto chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1U << 30));
-    if (!::WriteFile(reinterpret_cast<HANDLE>(handle_), bytes.data() + done, chunk, &count, &at)) {
-      const_cast<OutputFile*>(this)->fail(::GetLastError());
-    }
-    done += count;
-  }
-}
-
-std::size_t OutputFile::readAt(std::uint64_t offset, void* buffer, std::size_t length) const {
-  flush();
-  std::size_t done = 0;
-  while (done < length) {
-    OVERLAPPED at{};
-    at.Offset = static_cast<DWORD>((offset + done) & 0xFFFFFFFFU);
-    at.OffsetHigh = static_cast<DWORD>((offset + done) >> 32);
-    DWORD count = 0;
-    const auto chunk = static_cast<DWORD>(std::min<std::size_t>(length - done, 1U << 30));
-    if (!::ReadFile(reinterpret_cast<HANDLE>(handle_), static_cast<std::uint8_t*>(buffer) + done,
-                    chunk, &count, &at) ||
-        count == 0) {
-      break;
-    }
-    done += count;
-  }
-  return done;
-}
-
 void OutputFile::discard() noexcept {
   if (handle_ != -1) {
     ::CloseHandle(reinterpret_cast<HANDLE>(handle_));
@@ -156,11 +141,6 @@ void OutputFile::discard() noexcept {
   }
   ::DeleteFileW(widePath(temporary_).c_str());
   pendingTemporary.clear();
-}
-
-void OutputFile::fail(unsigned long error) {
-  discard();
-  writeFailure(finalPath_, "error " + std::to_string(error));
 }
 
 void OutputFile::commit() {
@@ -290,39 +270,6 @@ OutputFile::OutputFile(std::string finalPath, bool replace)
   handle_ = fd;
 }
 
-void OutputFile::put(std::uint64_t offset, std::span<const std::uint8_t> bytes) const {
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t count = ::pwrite(static_cast<int>(handle_), bytes.data() + done,
-                                   bytes.size() - done, static_cast<off_t>(offset + done));
-    if (count < 0 && errno == EINTR) {
-      continue;
-    }
-    if (count <= 0) {
-      const_cast<OutputFile*>(this)->fail(count < 0 ? static_cast<unsigned long>(errno) : ENOSPC);
-    }
-    done += static_cast<std::size_t>(count);
-  }
-}
-
-std::size_t OutputFile::readAt(std::uint64_t offset, void* buffer, std::size_t length) const {
-  flush();
-  std::size_t done = 0;
-  while (done < length) {
-    const ssize_t count =
-        ::pread(static_cast<int>(handle_), static_cast<std::uint8_t*>(buffer) + done, length - done,
-                static_cast<off_t>(offset + done));
-    if (count < 0 && errno == EINTR) {
-      continue;
-    }
-    if (count <= 0) {
-      break;
-    }
-    done += static_cast<std::size_t>(count);
-  }
-  return done;
-}
-
 void OutputFile::discard() noexcept {
   if (handle_ != -1) {
     ::close(static_cast<int>(handle_));
@@ -330,12 +277,6 @@ void OutputFile::discard() noexcept {
   }
   ::unlink(temporary_.c_str());
   forgetTemporary();
-}
-
-void OutputFile::fail(unsigned long error) {
-  discard();
-  committed_ = true;  // nothing left to remove
-  writeFailure(finalPath_, std::strerror(static_cast<int>(error)));
 }
 
 void OutputFile::commit() {
