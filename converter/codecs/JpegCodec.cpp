@@ -3,13 +3,13 @@
 #include "converter/engine/RowStore.h"
 
 #include <algorithm>
+#include <csetjmp>
 #include <cstdio>
+#include <exception>
 #include <memory>
 #include <optional>
-#include <vector>
-#include <csetjmp>
-#include <exception>
 #include <stdexcept>
+#include <vector>
 
 #include <jpeglib.h>
 #include <jerror.h>
