@@ -18,7 +18,10 @@ namespace karvelo::converter {
 namespace {
 
 // Rows of the RGBA interface gathered at a time, at most; a strip or a row of tiles when it fits.
-constexpr std::uint64_t bandBytes = 64 << 20;
+constexpr std::uint64_t bandBytes = 16 << 20;
+// The most libtiff may take at once (a strip or tile it decodes whole): a file that declares
+// more is refused rather than believed.
+constexpr tmsize_t libraryAllocation = 64 << 20;
 
 // The last message of libtiff, which otherwise prints to the standard error stream.
 char lastTiffMessage[256] = "TIFF data cannot be read";
@@ -119,8 +122,11 @@ class TiffDecoder final : public Decoder {
 
   DecodedRows start(PixelSize) override {
     quietLibtiff();
-    tiff_.reset(TIFFClientOpen("source", "rm", &stream_, readStream, writeStream, seekStream,
-                               closeNothing, streamSize, noMap, noUnmap));
+    const std::unique_ptr<TIFFOpenOptions, void (*)(TIFFOpenOptions*)> options(
+        TIFFOpenOptionsAlloc(), TIFFOpenOptionsFree);
+    TIFFOpenOptionsSetMaxSingleMemAlloc(options.get(), libraryAllocation);
+    tiff_.reset(TIFFClientOpenExt("source", "rm", &stream_, readStream, writeStream, seekStream,
+                                  closeNothing, streamSize, noMap, noUnmap, options.get()));
     if (!tiff_) {
       fail();
     }
