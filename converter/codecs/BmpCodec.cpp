@@ -42,8 +42,11 @@ class BmpDecoder final : public Decoder {
   DecodedRows start(PixelSize) override {
     header_ = readBmpHeader(source_);
     const std::uint32_t bits = header_.bitsPerPixel;
-    std::vector<std::uint8_t> table = source_.read(
-        header_.paletteOffset, std::size_t{header_.paletteCount} * header_.paletteEntrySize);
+    // Only bitmaps of up to 8 bits have a palette, of at most 256 entries; deeper ones may still
+    // declare one, which is not used.
+    const std::size_t entries = bits <= 8 ? std::min<std::size_t>(header_.paletteCount, 256) : 0;
+    const std::vector<std::uint8_t> table =
+        source_.read(header_.paletteOffset, entries * header_.paletteEntrySize);
     for (std::size_t i = 0; i * header_.paletteEntrySize + 3 <= table.size(); ++i) {
       const std::uint8_t* entry = table.data() + i * header_.paletteEntrySize;
       palette_[i] = {entry[2], entry[1], entry[0]};

@@ -14,7 +14,7 @@ std::vector<std::uint8_t> ByteSource::read(std::uint64_t offset, std::size_t len
 }
 
 std::size_t MemorySource::readAt(std::uint64_t offset, void* buffer, std::size_t length) const {
-  if (offset >= bytes_.size()) {
+  if (offset >= bytes_.size() || length == 0) {
     return 0;
   }
   const std::size_t count =
@@ -25,6 +25,9 @@ std::size_t MemorySource::readAt(std::uint64_t offset, void* buffer, std::size_t
 
 std::size_t SourceReader::read(void* buffer, std::size_t length) {
   constexpr std::size_t bufferBytes = 64 * 1024;
+  if (length == 0) {
+    return 0;
+  }
   if (length >= bufferBytes) {
     const std::size_t got = source_->readAt(position_, buffer, length);
     position_ += got;

@@ -52,8 +52,6 @@ class HeadRewriter : public MetadataWriter {
 
  protected:
   ByteSink& file_;
-  bool headWritten() const { return written_; }
-  std::int64_t shift() const { return shift_; }
 
  private:
   void writeHead(std::size_t length);

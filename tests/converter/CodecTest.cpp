@@ -32,6 +32,13 @@ TEST(Codecs, DamagedFilesAreRefusedWithoutCrashing) {
     // that hold no pixels in the last cut or two.
     EXPECT_GE(refused, cuts - 2) << static_cast<int>(format);
   }
+  // A 24-bit bitmap that declares a palette of sixteen million colours, which it does not use.
+  Picture picture;
+  picture.image = ramp({64, 64}, ColorModel::Rgb);
+  std::vector<std::uint8_t> bitmap = encodePicture(platformCodecs(), PictureFormat::Bmp, picture);
+  bitmap[46] = bitmap[47] = bitmap[48] = 0xFF;
+  EXPECT_EQ(decodePicture(platformCodecs(), MemorySource(bitmap)).image.pixels,
+            picture.image.pixels);
 }
 
 TEST(Metadata, ProfileAndExifSurviveEveryFormatThatHoldsThem) {
