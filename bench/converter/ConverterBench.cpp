@@ -1,14 +1,18 @@
-// converter_bench <work folder> [photos small-photos screenshots]
+// converter_bench <work folder> [photos small-photos screenshots large]
 //
 // Generates the corpus (once), then resizes every picture to 25 % with multiconv,
 // vipsthumbnail and ImageMagick's convert, one process per picture and two at a time, and prints
 // per class and tool the wall time, the peak memory of one process, and the PSNR of the results
 // against a Lanczos-3 resize of the full-size decode, with multiconv's ratios to the others.
+// Unless `large` is 0, it then resizes 20000 x 20000 pictures and files of a few bytes that
+// declare as many pixels to 100 rows, each alone, and prints each tool's peak memory.
 
 #include "Corpus.h"
 #include "Reference.h"
 
-#include "converter/engine/Codec.h"
+#include "converter/engine/SourceFile.h"
+#include "converter/engine/WholePicture.h"
+#include "converter/metadata/Headers.h"
 
 #include <chrono>
 #include <cmath>
@@ -36,21 +40,35 @@ namespace {
 
 constexpr double factor = 0.25;
 
+// A job's size: to 25 %, or to a height with the aspect kept; and the size that gives.
+struct Sizing {
+  std::uint32_t height = 0;  // 0: to 25 %
+  converter::PixelSize target;
+};
+
 struct Tool {
   std::string name;
-  // The argv of one job: source, output folder, target size.
+  // The argv of one job: source, output folder, sizing.
   std::vector<std::string> (*command)(const fs::path& program, const fs::path& source,
-                                      const fs::path& outFolder, converter::PixelSize target);
+                                      const fs::path& outFolder, Sizing sizing);
   fs::path program;
 };
 
 std::vector<std::string> multiconvJob(const fs::path& program, const fs::path& source,
-                                      const fs::path& outFolder, converter::PixelSize) {
-  return {program.string(), "/s:" + source.string(), "/d:" + outFolder.string(), "/m:r", "/r:0.25"};
+                                      const fs::path& outFolder, Sizing sizing) {
+  std::vector<std::string> job = {program.string(), "/s:" + source.string(),
+                                  "/d:" + outFolder.string()};
+  if (sizing.height == 0) {
+    job.insert(job.end(), {"/m:r", "/r:0.25"});
+  } else {
+    job.insert(job.end(), {"/m:hr", "/h:" + std::to_string(sizing.height)});
+  }
+  return job;
 }
 
 std::vector<std::string> vipsJob(const fs::path& program, const fs::path& source,
-                                 const fs::path& outFolder, converter::PixelSize target) {
+                                 const fs::path& outFolder, Sizing sizing) {
+  const converter::PixelSize target = sizing.target;
   const bool jpeg = source.extension() == ".jpg";
   return {program.string(),
           source.string(),
@@ -61,11 +79,15 @@ std::vector<std::string> vipsJob(const fs::path& program, const fs::path& source
 }
 
 std::vector<std::string> magickJob(const fs::path& program, const fs::path& source,
-                                   const fs::path& outFolder, converter::PixelSize) {
+                                   const fs::path& outFolder, Sizing sizing) {
+  char size[16] = "25%";
+  if (sizing.height != 0) {
+    std::snprintf(size, sizeof size, "x%u", sizing.height);
+  }
   return {program.string(),
           source.string(),
           "-resize",
-          "25%",
+          size,
           "-quality",
           "90",
           (outFolder / source.filename()).string()};
@@ -163,14 +185,72 @@ int runJobsFromInput() {
 }
 
 converter::Picture decodeWhole(const fs::path& path) {
-  const converter::SourceFile source(path.string());
-  const auto format = converter::detectFormat(source.read(0, 16));
-  return converter::codecFor(*format)->decode(source, {0xFFFFFFFF, 0xFFFFFFFF});
+  return converter::decodePicture(converter::platformCodecs(),
+                                  converter::SourceFile(path.string()));
 }
 
 converter::PixelSize quarter(converter::PixelSize size) {
   return {static_cast<std::uint32_t>(std::lround(size.width * factor)),
           static_cast<std::uint32_t>(std::lround(size.height * factor))};
+}
+
+// The declared size of a picture; a square for files whose headers do not pass the checks.
+converter::PixelSize declaredSize(const fs::path& file) {
+  try {
+    const converter::SourceFile source(file.string());
+    return converter::readHeaders(*converter::detectFormat(source.read(0, 16)), source).size;
+  } catch (const std::exception&) {
+    return {1, 1};
+  }
+}
+
+RunStats runTool(const fs::path& self, const fs::path& work, const Tool& tool,
+                 const std::string& className, const std::vector<fs::path>& files,
+                 const std::vector<Sizing>& sizings) {
+  const fs::path out = work / "out" / className / tool.name;
+  fs::remove_all(out);
+  fs::create_directories(out);
+  std::vector<std::vector<std::string>> jobs;
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    jobs.push_back(tool.command(tool.program, files[i], out, sizings[i]));
+  }
+  const fs::path jobFile = work / "jobs.txt";
+  runThroughRunner(self, jobFile, jobs);  // warms the page cache and the libraries
+  fs::remove_all(out);
+  fs::create_directories(out);
+  return runThroughRunner(self, jobFile, jobs);
+}
+
+// Large and hostile pictures, each on its own, to 100 rows: the peak memory of each tool.
+void reportLarge(const fs::path& self, const fs::path& work, const PictureClass& pictures,
+                 const std::vector<Tool>& tools) {
+  std::printf("\n== %s: each picture alone to %u rows; peak MB, wall s and failures\n",
+              pictures.name.c_str(), pictures.height);
+  std::printf("%-12s", "picture");
+  for (const Tool& tool : tools) {
+    std::printf(" %26s", tool.name.c_str());
+  }
+  std::printf("\n");
+  std::map<std::string, long> largest;
+  for (const fs::path& file : pictures.files) {
+    const converter::PixelSize size = declaredSize(file);
+    const Sizing sizing{
+        pictures.height,
+        {std::max<std::uint32_t>(1, static_cast<std::uint32_t>(std::lround(
+                                        1.0 * size.width * pictures.height / size.height))),
+         pictures.height}};
+    std::printf("%-12s", file.filename().c_str());
+    for (const Tool& tool : tools) {
+      const RunStats s = runTool(self, work, tool, pictures.name, {file}, {sizing});
+      std::printf(" %11.1f MB %7.2f s %2d", s.peakKilobytes / 1024.0, s.seconds, s.failures);
+      largest[tool.name] = std::max(largest[tool.name], s.peakKilobytes);
+    }
+    std::printf("\n");
+  }
+  std::printf(
+      "largest peak: multiconv %.1f MB (the target is at most 256 MB), / vipsthumbnail %.3f\n",
+      largest["multiconv"] / 1024.0,
+      static_cast<double>(largest["multiconv"]) / largest["vipsthumbnail"]);
 }
 
 }  // namespace
@@ -180,45 +260,42 @@ int main(int argc, char** argv) {
     return runJobsFromInput();
   }
   if (argc < 2) {
-    std::cerr << "usage: converter_bench <work folder> [photos small-photos screenshots]\n";
+    std::cerr << "usage: converter_bench <work folder> [photos small-photos screenshots large]\n";
     return 2;
   }
   const fs::path work = fs::absolute(argv[1]);
   const int photos = argc > 2 ? std::atoi(argv[2]) : 6;
   const int smallPhotos = argc > 3 ? std::atoi(argv[3]) : 40;
   const int screenshots = argc > 4 ? std::atoi(argv[4]) : 8;
+  const bool large = argc > 5 ? std::atoi(argv[5]) != 0 : true;
   const fs::path self = fs::read_symlink("/proc/self/exe").parent_path();
 
   std::cout << "generating the corpus in " << work / "corpus"
             << " ...\n"
             << std::flush;
   const std::vector<PictureClass> classes =
-      makeCorpus(work / "corpus", photos, smallPhotos, screenshots);
+      makeCorpus(work / "corpus", photos, smallPhotos, screenshots, large);
   const std::vector<Tool> tools = {{"multiconv", multiconvJob, self / "multiconv"},
                                    {"vipsthumbnail", vipsJob, "/usr/bin/vipsthumbnail"},
                                    {"convert", magickJob, "/usr/bin/convert"}};
 
   for (const PictureClass& pictures : classes) {
+    if (pictures.files.empty()) {
+      continue;
+    }
+    if (pictures.height != 0) {
+      reportLarge(self, work, pictures, tools);
+      continue;
+    }
     std::vector<converter::PixelSize> sizes;
+    std::vector<Sizing> sizings;
     for (const fs::path& file : pictures.files) {
-      const converter::SourceFile source(file.string());
-      sizes.push_back(
-          converter::codecFor(*converter::detectFormat(source.read(0, 16)))->probe(source).size);
+      sizes.push_back(declaredSize(file));
+      sizings.push_back({0, quarter(sizes.back())});
     }
     std::map<std::string, RunStats> stats;
     for (const Tool& tool : tools) {
-      const fs::path out = work / "out" / pictures.name / tool.name;
-      fs::remove_all(out);
-      fs::create_directories(out);
-      std::vector<std::vector<std::string>> jobs;
-      for (std::size_t i = 0; i < pictures.files.size(); ++i) {
-        jobs.push_back(tool.command(tool.program, pictures.files[i], out, quarter(sizes[i])));
-      }
-      const fs::path jobFile = work / "jobs.txt";
-      runThroughRunner(self, jobFile, jobs);  // warms the page cache and the libraries
-      fs::remove_all(out);
-      fs::create_directories(out);
-      stats[tool.name] = runThroughRunner(self, jobFile, jobs);
+      stats[tool.name] = runTool(self, work, tool, pictures.name, pictures.files, sizings);
     }
     // Quality against the reference.
     std::map<std::string, std::pair<double, double>> quality;  // mean, minimum

@@ -1,13 +1,16 @@
 #include "Corpus.h"
 
-#include "converter/engine/Codec.h"
+#include "converter/engine/WholePicture.h"
 
+#include <gif_lib.h>
+#include <zlib.h>
 #include <stb/stb_easy_font.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <fstream>
+#include <span>
 
 namespace karvelo::bench {
 
@@ -152,16 +155,117 @@ Image screenshot(PixelSize size, std::uint32_t seed) {
 }
 
 void save(const std::filesystem::path& path, const Picture& picture, PictureFormat format) {
-  const std::vector<std::uint8_t> bytes = converter::codecFor(format)->encode(picture);
+  const std::vector<std::uint8_t> bytes =
+      converter::encodePicture(converter::platformCodecs(), format, picture);
   std::ofstream out(path, std::ios::binary);
   out.write(reinterpret_cast<const char*>(bytes.data()),
             static_cast<std::streamsize>(bytes.size()));
 }
 
+void writeBytes(const std::filesystem::path& path, std::span<const std::uint8_t> bytes) {
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()),
+             static_cast<std::streamsize>(bytes.size()));
+}
+
+// 20000 x 20000 pixels, written a row at a time: a smooth RGB PNG, and a GIF of eight stripes.
+void largePictures(const std::filesystem::path& dir) {
+  constexpr std::uint32_t side = 20000;
+  if (!std::filesystem::exists(dir / "big.png")) {
+    converter::MemorySink sink;
+    const auto encoder = converter::platformCodecs().encoder(PictureFormat::Png);
+    encoder->start({{side, side}, ColorModel::Rgb, {}}, sink);
+    std::vector<std::uint8_t> row(side * 3);
+    for (std::uint32_t y = 0; y < side; ++y) {
+      for (std::uint32_t x = 0; x < side; ++x) {
+        row[3 * x] = static_cast<std::uint8_t>(x * 255 / side);
+        row[3 * x + 1] = static_cast<std::uint8_t>(y * 255 / side);
+        row[3 * x + 2] = 128;
+      }
+      encoder->writeRow(row);
+    }
+    encoder->finish();
+    writeBytes(dir / "big.png", sink.bytes());
+  }
+  if (!std::filesystem::exists(dir / "big.gif")) {
+    int error = 0;
+    GifFileType* gif = EGifOpenFileName((dir / "big.gif").c_str(), false, &error);
+    std::vector<GifColorType> colors(8);
+    for (int i = 0; i < 8; ++i) {
+      colors[static_cast<std::size_t>(i)] = {static_cast<GifByteType>(i * 36), 90,
+                                             static_cast<GifByteType>(255 - i * 36)};
+    }
+    ColorMapObject* map = GifMakeMapObject(8, colors.data());
+    EGifPutScreenDesc(gif, side, side, 8, 0, map);
+    EGifPutImageDesc(gif, 0, 0, side, side, false, nullptr);
+    std::vector<GifPixelType> line(side);
+    for (std::uint32_t y = 0; y < side; ++y) {
+      for (std::uint32_t x = 0; x < side; ++x) {
+        line[x] = static_cast<GifPixelType>((x + y) / 2500 % 8);
+      }
+      EGifPutLine(gif, line.data(), side);
+    }
+    EGifCloseFile(gif, &error);
+    GifFreeMapObject(map);
+  }
+  // A few bytes each, declaring 20000 x 20000 (the JPEG 22000 x 22000) pixels: a one-pixel frame
+  // on a GIF screen, a PNG with ten bytes of data, a TIFF with one strip of eight bytes, and a
+  // JPEG of a few hundred bytes.
+  const std::string screen(
+      "GIF89a\x20\x4E\x20\x4E\x80\0\0\0\0\0\xFF\xFF\xFF,\0\0\0\0\x01\0\x01\0\0\x02\x02\x44\x01\0;",
+      35);
+  writeBytes(dir / "screen.gif",
+             std::span(reinterpret_cast<const std::uint8_t*>(screen.data()), screen.size()));
+  std::vector<std::uint8_t> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  auto put32 = [&](std::uint32_t number) {
+    for (int shift = 24; shift >= 0; shift -= 8) {
+      png.push_back(static_cast<std::uint8_t>(number >> shift));
+    }
+  };
+  auto chunk = [&](const char* type, std::vector<std::uint8_t> data) {
+    put32(static_cast<std::uint32_t>(data.size()));
+    data.insert(data.begin(), type, type + 4);
+    png.insert(png.end(), data.begin(), data.end());
+    put32(static_cast<std::uint32_t>(crc32(0, data.data(), static_cast<uInt>(data.size()))));
+  };
+  chunk("IHDR", {0, 0, 0x4E, 0x20, 0, 0, 0x4E, 0x20, 8, 2, 0, 0, 0});
+  chunk("IDAT", {0x78, 0x9C, 0x63, 0x60, 0x80, 0x01, 0, 0, 0x0A, 0, 0x01});
+  chunk("IEND", {});
+  writeBytes(dir / "tiny.png", png);
+  std::vector<std::uint8_t> tiff = {'I', 'I', 42, 0, 16, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 9, 0};
+  for (const auto& [tag, type, value] : {std::array<std::uint32_t, 3>{256, 4, 20000},
+                                         {257, 4, 20000},
+                                         {258, 3, 8},
+                                         {259, 3, 1},
+                                         {262, 3, 2},
+                                         {273, 4, 8},
+                                         {277, 3, 3},
+                                         {278, 4, 20000},
+                                         {279, 4, 8}}) {
+    for (const std::uint32_t field : {tag | (type << 16), 1U, value}) {
+      for (int shift = 0; shift < 32; shift += 8) {
+        tiff.push_back(static_cast<std::uint8_t>(field >> shift));
+      }
+    }
+  }
+  tiff.resize(204, 0);
+  writeBytes(dir / "tiny.tif", tiff);
+  Picture small;
+  small.image = photo({64, 64}, 7);
+  std::vector<std::uint8_t> jpeg =
+      converter::encodePicture(converter::platformCodecs(), PictureFormat::Jpeg, small);
+  const std::uint8_t startOfFrame[] = {0xFF, 0xC0};
+  const auto frame =
+      std::search(jpeg.begin(), jpeg.end(), std::begin(startOfFrame), std::end(startOfFrame));
+  frame[5] = frame[7] = 22000 >> 8;
+  frame[6] = frame[8] = 22000 & 0xFF;
+  writeBytes(dir / "tiny.jpg", jpeg);
+}
+
 }  // namespace
 
 std::vector<PictureClass> makeCorpus(const std::filesystem::path& folder, int photos,
-                                     int smallPhotos, int screenshots) {
+                                     int smallPhotos, int screenshots, bool large) {
   std::vector<PictureClass> classes = {
       {"12 MP JPEG", {}, true}, {"800x600 JPEG", {}, true}, {"1920x1080 PNG", {}, false}};
   const std::filesystem::path dirs[3] = {folder / "photo12mp", folder / "photo800",
@@ -190,6 +294,17 @@ std::vector<PictureClass> makeCorpus(const std::filesystem::path& folder, int ph
     const auto path = dirs[2] / ("screen" + std::to_string(i) + ".png");
     make(i, path, [](std::uint32_t seed) { return screenshot({1920, 1080}, seed); });
     classes[2].files.push_back(path);
+  }
+  if (large) {
+    const std::filesystem::path dir = folder / "large";
+    std::filesystem::create_directories(dir);
+    largePictures(dir);
+    PictureClass pictures{"large and hostile", {}, false, 100};
+    for (const char* name :
+         {"big.png", "big.gif", "screen.gif", "tiny.png", "tiny.tif", "tiny.jpg"}) {
+      pictures.files.push_back(dir / name);
+    }
+    classes.push_back(pictures);
   }
   return classes;
 }

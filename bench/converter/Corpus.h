@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -11,12 +12,14 @@ struct PictureClass {
   std::string name;
   std::vector<std::filesystem::path> files;
   bool photoLike = false;
+  std::uint32_t height = 0;  // resized to this many rows, each picture on its own; 0: to 25 %
 };
 
 // Writes the corpus into `folder` unless it is already there; the same every time:
 // 12-megapixel photo-like JPEGs, 800 x 600 photo-like JPEGs, and 1920 x 1080 PNG screenshots
-// with text and transparency.
+// with text and transparency; with `large`, also 20000 x 20000 pictures and files of a few bytes
+// that declare as many pixels.
 std::vector<PictureClass> makeCorpus(const std::filesystem::path& folder, int photos,
-                                     int smallPhotos, int screenshots);
+                                     int smallPhotos, int screenshots, bool large);
 
 }  // namespace karvelo::bench

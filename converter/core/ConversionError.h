@@ -19,4 +19,9 @@ class ConversionError : public std::runtime_error {
   ExitCode code_;
 };
 
+// Throws ConversionError(DamagedPicture) with the given reason.
+[[noreturn]] inline void damagedPicture(const std::string& reason) {
+  throw ConversionError(ExitCode::DamagedPicture, "the picture is damaged: " + reason);
+}
+
 }  // namespace karvelo::converter

@@ -145,4 +145,16 @@ void ExifBlock::setPixelDimensions(std::uint32_t width, std::uint32_t height) {
   }
 }
 
+void ExifBlock::dropThumbnail() {
+  const auto ifd0 = firstIfd();
+  const auto count = ifd0 ? read16(*ifd0) : std::nullopt;
+  if (!count) {
+    return;
+  }
+  const std::size_t next = *ifd0 + 2 + std::size_t{12} * *count;
+  if (read32(next)) {
+    write32(next, 0);
+  }
+}
+
 }  // namespace karvelo::converter

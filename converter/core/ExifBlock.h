@@ -24,6 +24,10 @@ class ExifBlock {
   // Writes the picture's new pixel size into the EXIF sub-directory, where it is present.
   void setPixelDimensions(std::uint32_t width, std::uint32_t height);
 
+  // Unlinks the second directory, which holds the thumbnail: once the picture has been turned
+  // upright, a thumbnail of the stored pixels would stand the wrong way.
+  void dropThumbnail();
+
  private:
   struct Entry {
     std::size_t offset;  // of the 12-byte entry in bytes_

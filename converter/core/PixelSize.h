@@ -16,4 +16,8 @@ struct PixelSize {
 // Pictures above this many pixels are refused before decoding, and no result may exceed it.
 inline constexpr std::uint64_t maxPictureArea = 500'000'000;
 
+// Nor may a side exceed this: a converter holds a few rows of the source and of the result, and
+// rows of half a billion pixels would take gigabytes.
+inline constexpr std::uint32_t maxPictureSide = 1'000'000;
+
 }  // namespace karvelo::converter

@@ -28,6 +28,11 @@ void checkSourceSize(PixelSize source) {
                           "the picture has " + describe(source.width, source.height) +
                               " pixels, more than the limit of 500 megapixels");
   }
+  if (std::max(source.width, source.height) > maxPictureSide) {
+    throw ConversionError(ExitCode::PictureTooLarge,
+                          "the picture has " + describe(source.width, source.height) +
+                              " pixels, more than the limit of 1000000 on a side");
+  }
 }
 
 PixelSize targetSize(PixelSize source, const ConverterOptions& options) {
@@ -57,6 +62,11 @@ PixelSize targetSize(PixelSize source, const ConverterOptions& options) {
     throw ConversionError(ExitCode::PictureTooLarge,
                           "the result would have " + describe(newWidth, newHeight) +
                               " pixels, more than the limit of 500 megapixels");
+  }
+  if (std::max(newWidth, newHeight) > maxPictureSide) {
+    throw ConversionError(ExitCode::PictureTooLarge,
+                          "the result would have " + describe(newWidth, newHeight) +
+                              " pixels, more than the limit of 1000000 on a side");
   }
   return {static_cast<std::uint32_t>(newWidth), static_cast<std::uint32_t>(newHeight)};
 }

@@ -1,42 +1,83 @@
 #pragma once
 
+#include "converter/engine/ByteSink.h"
 #include "converter/engine/Picture.h"
-#include "converter/engine/SourceFile.h"
 
-#include <cstdint>
 #include <memory>
-#include <optional>
 #include <span>
-#include <string>
-#include <vector>
 
+// The seam between the run, which is the same on every platform, and a platform's codecs. A codec
+// only turns encoded bytes into rows of pixels and back: the headers, the limits, the metadata,
+// the resizing, the orientation and the writing of the file are shared code above it.
 namespace karvelo::converter {
 
-// Reads and writes one picture format.
-class Codec {
- public:
-  virtual ~Codec() = default;
-
-  // The stored size (and orientation where the headers hold it), without reading pixels.
-  virtual PictureHeader probe(const SourceFile& source) const = 0;
-
-  // The whole picture. A codec that can decode at a reduced scale may return a smaller image,
-  // but never one smaller than `atLeast` on either side (both as stored).
-  virtual Picture decode(const SourceFile& source, PixelSize atLeast) const = 0;
-
-  // The file contents of the picture in this format, with its metadata where the format holds it.
-  virtual std::vector<std::uint8_t> encode(const Picture& picture) const = 0;
+// The rows a decoder delivers once started.
+struct DecodedRows {
+  PixelSize size;  // pixels in a row, and rows
+  ColorModel model = ColorModel::Rgb;
+  // The decoded size over the stored size, across and down: below 1 after a reduced decode. The
+  // last row and column of a reduced decode may reach past the stored picture's edge (a JPEG of
+  // 1199 rows decoded at 1/2 gives 600 rows, the last half padding), so the result is mapped onto
+  // the stored size times this scale, not onto the decoded size.
+  double scaleX = 1.0;
+  double scaleY = 1.0;
+  EncodingHints hints;
 };
 
-// The format a file's first bytes announce.
-std::optional<PictureFormat> detectFormat(std::span<const std::uint8_t> head);
+// Reads one picture, row by row, so that nothing source-sized needs to be held.
+class Decoder {
+ public:
+  virtual ~Decoder() = default;
 
-std::unique_ptr<Codec> codecFor(PictureFormat format);
+  // Reads up to the first row. A decoder that can decode at a reduced scale (a JPEG's scaled
+  // inverse DCT) may pick one, but never one that gives fewer pixels than `atLeast` on either side
+  // (both as stored). Throws ConversionError: DamagedPicture for a damaged or truncated file,
+  // UnsupportedFormat for a kind of picture the codec cannot read.
+  virtual DecodedRows start(PixelSize atLeast) = 0;
 
-// Throws ConversionError(DamagedPicture) with the given reason.
-[[noreturn]] void damagedPicture(const std::string& reason);
+  // Fills `row` (width times channels bytes) with the next row, top to bottom as stored; called
+  // once for each row. Throws ConversionError(DamagedPicture) when the data ends or is corrupt.
+  virtual void readRow(std::span<std::uint8_t> row) = 0;
+};
 
-// Throws ConversionError(PictureTooLarge) when a side exceeds what the format can store.
-void checkFormatLimit(PixelSize size, std::uint32_t maxSide, const char* formatName);
+// The result that an encoder writes.
+struct EncodedRows {
+  PixelSize size;
+  ColorModel model = ColorModel::Rgb;  // the model that this format's decoder delivered
+  EncodingHints hints;
+};
+
+// Writes one picture, row by row, into a sink. It writes pixels only: the ICC profile and the
+// EXIF data are added to the encoded bytes by shared code.
+class Encoder {
+ public:
+  virtual ~Encoder() = default;
+
+  // Begins the file. The sink outlives the encoder; an encoder destroyed without `finish` may
+  // leave anything in it, since the run then discards the file.
+  virtual void start(const EncodedRows& result, ByteSink& sink) = 0;
+  // The next row, top to bottom.
+  virtual void writeRow(std::span<const std::uint8_t> row) = 0;
+  // Completes the file after the last row.
+  virtual void finish() = 0;
+};
+
+// One platform's codecs.
+class Codecs {
+ public:
+  virtual ~Codecs() = default;
+
+  // Throws ConversionError(UnsupportedFormat) for a format the platform cannot read. The source
+  // outlives the decoder.
+  virtual std::unique_ptr<Decoder> decoder(PictureFormat format,
+                                           const ByteSource& source) const = 0;
+
+  // Throws ConversionError(UnsupportedFormat) for a format the platform cannot write.
+  virtual std::unique_ptr<Encoder> encoder(PictureFormat format) const = 0;
+};
+
+// The codecs of the platform that multiconv is built for, defined by the codec library it links:
+// Debian's codec libraries on Linux, the Windows Imaging Component on Windows.
+const Codecs& platformCodecs();
 
 }  // namespace karvelo::converter

@@ -4,11 +4,13 @@
 #include "converter/core/ExifBlock.h"
 #include "converter/core/OutputNaming.h"
 #include "converter/core/TargetSize.h"
-#include "converter/engine/Codec.h"
 #include "converter/engine/ConversionSlot.h"
 #include "converter/engine/Orientation.h"
 #include "converter/engine/Resampler.h"
 #include "converter/engine/SafeOutput.h"
+#include "converter/engine/SourceFile.h"
+#include "converter/metadata/Headers.h"
+#include "converter/metadata/MetadataWriter.h"
 
 #include <algorithm>
 
@@ -16,10 +18,36 @@ namespace karvelo::converter {
 
 namespace {
 
-void checkDestination(const std::string& folder) {
-  if (!isFolder(folder)) {
+void checkNames(const std::string& finalPath, const ConverterOptions& options) {
+  if (!options.overwrite && pathExists(finalPath)) {
+    throw ConversionError(ExitCode::OutputExists,
+                          "\"" + finalPath + "\" already exists and /o was not given");
+  }
+  if (!isFolder(options.destFolder)) {
     throw ConversionError(ExitCode::WriteFailure,
-                          "the destination folder \"" + folder + "\" does not exist");
+                          "the destination folder \"" + options.destFolder + "\" does not exist");
+  }
+}
+
+PictureFormat formatOf(const SourceFile& source) {
+  if (source.size() == 0) {
+    throw ConversionError(ExitCode::UnsupportedFormat, "\"" + source.path() + "\" is empty");
+  }
+  const std::optional<PictureFormat> format = detectFormat(source.read(0, 16));
+  if (!format) {
+    throw ConversionError(
+        ExitCode::UnsupportedFormat,
+        "\"" + source.path() + "\" is not a JPEG, PNG, WebP, BMP, GIF or TIFF picture");
+  }
+  return *format;
+}
+
+void checkFormatLimit(PixelSize result, PictureFormat format) {
+  if (std::max(result.width, result.height) > maxSide(format)) {
+    throw ConversionError(ExitCode::PictureTooLarge, "the result is too large for its format (" +
+                                                         std::to_string(result.width) + " x " +
+                                                         std::to_string(result.height) +
+                                                         " pixels)");
   }
 }
 
@@ -32,45 +60,66 @@ PixelSize decodeAtLeast(PixelSize stored, int orientation, PixelSize target) {
   return {std::min(wanted.width, stored.width), std::min(wanted.height, stored.height)};
 }
 
+// The part of the decoded rows that the stored picture covers.
+SourceArea coveredArea(PixelSize stored, const DecodedRows& rows) {
+  return {std::min<double>(stored.width * rows.scaleX, rows.size.width),
+          std::min<double>(stored.height * rows.scaleY, rows.size.height)};
+}
+
+// The source's metadata as the result carries it: upright, with its new size, without a
+// thumbnail that would now stand the wrong way, and without a profile of another colour model.
+Metadata resultMetadata(Metadata metadata, PixelSize result, ColorModel model) {
+  if (!metadata.exif.empty()) {
+    ExifBlock exif(std::move(metadata.exif));
+    if (metadata.orientation != 1) {
+      exif.dropThumbnail();
+    }
+    exif.resetOrientation();
+    exif.setPixelDimensions(result.width, result.height);
+    metadata.exif = exif.bytes();
+  }
+  if (!profileFits(metadata.icc, model)) {
+    metadata.icc.clear();
+  }
+  metadata.orientation = 1;
+  return metadata;
+}
+
 }  // namespace
 
-void convert(const ConverterOptions& options) {
+void convert(const ConverterOptions& options, const Codecs& codecs) {
   const std::string finalPath = outputPath(options);
-  if (!options.overwrite && pathExists(finalPath)) {
-    throw ConversionError(ExitCode::OutputExists,
-                          "\"" + finalPath + "\" already exists and /o was not given");
-  }
-  checkDestination(options.destFolder);
-
+  checkNames(finalPath, options);
   const SourceFile source(options.source);
-  if (source.size() == 0) {
-    throw ConversionError(ExitCode::UnsupportedFormat, "\"" + options.source + "\" is empty");
-  }
-  const std::optional<PictureFormat> format = detectFormat(source.read(0, 16));
-  if (!format) {
-    throw ConversionError(
-        ExitCode::UnsupportedFormat,
-        "\"" + options.source + "\" is not a JPEG, PNG, WebP, BMP, GIF or TIFF picture");
-  }
-  const std::unique_ptr<Codec> codec = codecFor(*format);
-  const PictureHeader header = codec->probe(source);
-  checkSourceSize(header.size);
-  PixelSize target = targetSize(uprightSize(header.size, header.orientation), options);
+  const PictureFormat format = formatOf(source);
+  const PictureHeaders headers = readHeaders(format, source);
+  const int orientation = headers.metadata.orientation;
+  const PixelSize target = targetSize(uprightSize(headers.size, orientation), options);
+  checkFormatLimit(target, format);
 
   const ConversionSlot slot = ConversionSlot::acquire();
-  Picture picture = codec->decode(source, decodeAtLeast(header.size, header.orientation, target));
-  // Formats that keep their EXIF data after the pixels tell the orientation only now.
-  target = targetSize(uprightSize(header.size, picture.orientation), options);
-  picture.image = resample(orientUpright(std::move(picture.image), picture.orientation), target);
-  picture.orientation = 1;
-  if (!picture.exif.empty()) {
-    ExifBlock exif(std::move(picture.exif));
-    exif.resetOrientation();
-    exif.setPixelDimensions(target.width, target.height);
-    picture.exif = exif.bytes();
+  const std::unique_ptr<Decoder> decoder = codecs.decoder(format, source);
+  const DecodedRows rows = decoder->start(decodeAtLeast(headers.size, orientation, target));
+  OutputFile file(finalPath, options.overwrite);
+  const std::unique_ptr<MetadataWriter> sink =
+      metadataWriter(format, file, resultMetadata(headers.metadata, target, rows.model));
+  const std::unique_ptr<Encoder> encoder = codecs.encoder(format);
+  encoder->start({target, rows.model, rows.hints}, *sink);
+
+  // Decoded rows flow through the resampler and the turn into the encoder, a row at a time.
+  UprightRows upright(uprightSize(target, orientation), rows.model, orientation,
+                      [&](std::span<const std::uint8_t> row) { encoder->writeRow(row); });
+  Resampler resampler(rows.size, coveredArea(headers.size, rows), uprightSize(target, orientation),
+                      rows.model, [&](std::span<const std::uint8_t> row) { upright.push(row); });
+  std::vector<std::uint8_t> row(std::size_t{rows.size.width} * channelsOf(rows.model));
+  for (std::uint32_t y = 0; y < rows.size.height; ++y) {
+    decoder->readRow(row);
+    resampler.push(row);
   }
-  const std::vector<std::uint8_t> bytes = codec->encode(picture);
-  writeSafely(finalPath, bytes, options.overwrite);
+  upright.finish();
+  encoder->finish();
+  sink->finish();
+  file.commit();
 }
 
 }  // namespace karvelo::converter

@@ -1,112 +1,231 @@
 #include "converter/engine/Resampler.h"
 
-extern "C" {
-#include <libswscale/swscale.h>
-}
-
 #include <algorithm>
-#include <cstdlib>
-#include <memory>
-#include <new>
-#include <stdexcept>
+#include <cmath>
+#include <numbers>
 
 namespace karvelo::converter {
 
 namespace {
 
-constexpr std::size_t alignment = 64;
+constexpr double lobes = 3.0;
 
-std::size_t alignedStride(std::uint32_t width) {
-  return (std::size_t{width} + alignment - 1) / alignment * alignment;
-}
-
-struct AlignedFree {
-  void operator()(std::uint8_t* bytes) const { std::free(bytes); }
-};
-using AlignedBuffer = std::unique_ptr<std::uint8_t, AlignedFree>;
-
-AlignedBuffer alignedBuffer(std::size_t size) {
-  // Room past the end for the vector loads of the scaler.
-  const std::size_t rounded = (size + 2 * alignment - 1) / alignment * alignment;
-  auto* bytes = static_cast<std::uint8_t*>(std::aligned_alloc(alignment, rounded));
-  if (bytes == nullptr) {
-    throw std::bad_alloc();
+double lanczos3(double x) {
+  x = std::abs(x);
+  if (x < 1e-9) {
+    return 1.0;
   }
-  return AlignedBuffer(bytes);
+  if (x >= lobes) {
+    return 0.0;
+  }
+  const double px = std::numbers::pi * x;
+  return lobes * std::sin(px) * std::sin(px / lobes) / (px * px);
 }
 
-struct ContextFree {
-  void operator()(SwsContext* context) const { sws_freeContext(context); }
-};
+// The weights of each result pixel along one axis. Taps past the edges fall onto the outermost
+// source pixel.
+Resampler::Axis axisFor(std::uint32_t sourceSize, double extent, std::uint32_t targetSize) {
+  Resampler::Axis axis;
+  axis.identity = sourceSize == targetSize && extent == sourceSize;
+  const double scale = extent / targetSize;
+  const double stretch = std::max(1.0, scale);
+  const double reach = lobes * stretch;
+  const auto last = static_cast<std::int64_t>(sourceSize) - 1;
+  std::vector<double> local;
+  for (std::uint32_t i = 0; i < targetSize; ++i) {
+    const double centre = (i + 0.5) * scale - 0.5;
+    const auto from = static_cast<std::int64_t>(std::floor(centre - reach)) + 1;
+    const auto to = static_cast<std::int64_t>(std::ceil(centre + reach)) - 1;
+    const std::int64_t first = std::clamp<std::int64_t>(from, 0, last);
+    const std::int64_t end = std::clamp<std::int64_t>(to, 0, last) + 1;
+    local.assign(static_cast<std::size_t>(end - first), 0.0);
+    double sum = 0;
+    for (std::int64_t j = from; j <= to; ++j) {
+      const double weight = lanczos3((static_cast<double>(j) - centre) / stretch);
+      local[static_cast<std::size_t>(std::clamp(j, first, end - 1) - first)] += weight;
+      sum += weight;
+    }
+    axis.taps.push_back({static_cast<std::uint32_t>(first),
+                         static_cast<std::uint32_t>(local.size()), axis.weights.size()});
+    for (double weight : local) {
+      axis.weights.push_back(static_cast<float>(weight / sum));
+    }
+  }
+  return axis;
+}
+
+std::uint8_t toByte(float value) {
+  return static_cast<std::uint8_t>(std::clamp(value, 0.0F, 255.0F) + 0.5F);
+}
 
 }  // namespace
 
-Image resample(Image source, PixelSize target) {
-  if (source.size == target) {
-    return source;
+Resampler::Resampler(PixelSize source, SourceArea area, PixelSize target, ColorModel model,
+                     RowConsumer out)
+    : source_(source),
+      target_(target),
+      model_(model),
+      channels_(channelsOf(model)),
+      out_(std::move(out)),
+      across_(axisFor(source.width, area.width, target.width)),
+      down_(axisFor(source.height, area.height, target.height)) {
+  // Shrinking (or keeping) the height, each source row is added into the few result rows that
+  // its filter reaches, as many as overlap; growing it, each result row is made from a ring of
+  // the last source rows, as many as its filter reaches. Either way a few rows, whatever the
+  // scale: shrinking by 100 would need a ring of 600 rows, growing by 100 600 sums.
+  ring_ = area.height < target.height;
+  std::size_t rows = 1;
+  for (std::uint32_t i = 0, j = 0; i < target.height; ++i) {
+    const std::uint32_t end = down_.taps[i].first + down_.taps[i].count;
+    while (j < target.height && down_.taps[j].first < end) {
+      ++j;
+    }
+    rows = std::max<std::size_t>(rows, ring_ ? down_.taps[i].count : j - i);
   }
-  const std::size_t channels = static_cast<std::size_t>(source.channels());
-  const bool alpha = hasAlpha(source.model);
-  const std::size_t alphaIndex = channels - 1;
-  const PixelSize from = source.size;
-  const std::size_t fromStride = alignedStride(from.width);
-  const std::size_t toStride = alignedStride(target.width);
-  const std::size_t fromPlane = fromStride * from.height;
-  const std::size_t toPlane = toStride * target.height;
+  rows_.assign(std::min<std::size_t>(rows, ring_ ? source.height : target.height),
+               std::vector<Pixel>(target.width, Pixel{}));
+  sums_.resize(ring_ ? target.width : 0);
+  weighted_.resize(source.width);
+  filtered_.resize(ring_ ? 0 : target.width);
+  result_.resize(std::size_t{target.width} * channels_);
+}
 
-  // Split into planes, premultiplying colour by alpha.
-  AlignedBuffer planes = alignedBuffer(fromPlane * channels);
-  for (std::size_t y = 0; y < from.height; ++y) {
-    const std::uint8_t* in = source.pixels.data() + y * source.rowBytes();
-    for (std::size_t x = 0; x < from.width; ++x, in += channels) {
-      const unsigned a = alpha ? in[alphaIndex] : 255;
-      for (std::size_t c = 0; c < channels; ++c) {
-        unsigned value = in[c];
-        if (alpha && c != alphaIndex) {
-          value = (value * a + 127) / 255;
-        }
-        planes.get()[c * fromPlane + y * fromStride + x] = static_cast<std::uint8_t>(value);
-      }
+void Resampler::push(std::span<const std::uint8_t> row) {
+  if (across_.identity && down_.identity) {
+    out_(row.first(result_.size()));
+    return;
+  }
+  std::vector<Pixel>& filtered = ring_ ? rows_[sourceRow_ % rows_.size()] : filtered_;
+  if (sourceRow_ > 0 && std::equal(row.begin(), row.end(), previous_.begin())) {
+    if (ring_) {  // the same row filtered the same way
+      filtered = rows_[(sourceRow_ - 1) % rows_.size()];
+    }
+  } else {
+    filterAcross(row, filtered);
+    previous_.assign(row.begin(), row.end());
+  }
+  if (ring_) {
+    makeFromRing();
+  } else {
+    addIntoSums();
+  }
+  ++sourceRow_;
+}
+
+void Resampler::addIntoSums() {
+  for (std::uint32_t i = nextResult_; i < target_.height && down_.taps[i].first <= sourceRow_;
+       ++i) {
+    const Taps& taps = down_.taps[i];
+    if (sourceRow_ >= taps.first + taps.count) {
+      continue;
+    }
+    const float weight = down_.weights[taps.weights + (sourceRow_ - taps.first)];
+    Pixel* __restrict sums = rows_[i % rows_.size()].data();
+    const Pixel* __restrict filtered = filtered_.data();
+    for (std::size_t x = 0; x < target_.width; ++x) {
+      sums[x] += weight * filtered[x];
     }
   }
-  source.pixels = {};
-
-  std::unique_ptr<SwsContext, ContextFree> context(sws_getContext(
-      static_cast<int>(from.width), static_cast<int>(from.height), AV_PIX_FMT_GRAY8,
-      static_cast<int>(target.width), static_cast<int>(target.height), AV_PIX_FMT_GRAY8,
-      SWS_LANCZOS | SWS_ACCURATE_RND | SWS_BITEXACT, nullptr, nullptr, nullptr));
-  if (!context) {
-    throw std::runtime_error("the scaler cannot resize " + std::to_string(from.width) + " x " +
-                             std::to_string(from.height) + " to " + std::to_string(target.width) +
-                             " x " + std::to_string(target.height));
+  while (nextResult_ < target_.height &&
+         down_.taps[nextResult_].first + down_.taps[nextResult_].count == sourceRow_ + 1) {
+    emit(rows_[nextResult_ % rows_.size()]);
+    ++nextResult_;
   }
-  AlignedBuffer scaled = alignedBuffer(toPlane * channels);
-  for (std::size_t c = 0; c < channels; ++c) {
-    const std::uint8_t* const in[4] = {planes.get() + c * fromPlane, nullptr, nullptr, nullptr};
-    const int inStride[4] = {static_cast<int>(fromStride), 0, 0, 0};
-    std::uint8_t* const out[4] = {scaled.get() + c * toPlane, nullptr, nullptr, nullptr};
-    const int outStride[4] = {static_cast<int>(toStride), 0, 0, 0};
-    sws_scale(context.get(), in, inStride, 0, static_cast<int>(from.height), out, outStride);
-  }
-  planes.reset();
+}
 
-  // Interleave again, undoing the premultiplication.
-  Image result = Image::blank(target, source.model);
-  std::uint8_t* out = result.pixels.data();
-  for (std::size_t y = 0; y < target.height; ++y) {
-    for (std::size_t x = 0; x < target.width; ++x, out += channels) {
-      const std::size_t offset = y * toStride + x;
-      const unsigned a = alpha ? scaled.get()[alphaIndex * toPlane + offset] : 255;
-      for (std::size_t c = 0; c < channels; ++c) {
-        unsigned value = scaled.get()[c * toPlane + offset];
-        if (alpha && c != alphaIndex) {
-          value = a == 0 ? 0 : std::min(255U, (value * 255 + a / 2) / a);
-        }
-        out[c] = static_cast<std::uint8_t>(value);
+void Resampler::makeFromRing() {
+  while (nextResult_ < target_.height &&
+         down_.taps[nextResult_].first + down_.taps[nextResult_].count <= sourceRow_ + 1) {
+    const Taps& taps = down_.taps[nextResult_];
+    for (std::uint32_t t = 0; t < taps.count; ++t) {
+      const float weight = down_.weights[taps.weights + t];
+      Pixel* __restrict sums = sums_.data();
+      const Pixel* __restrict source = rows_[(taps.first + t) % rows_.size()].data();
+      for (std::size_t x = 0; x < target_.width; ++x) {
+        sums[x] += weight * source[x];
       }
     }
+    emit(sums_);
+    ++nextResult_;
   }
-  return result;
+}
+
+namespace {
+
+// The row's pixels as four lanes each, colour weighted by alpha.
+template <std::size_t channels, bool alpha, typename Pixel>
+void weigh(const std::uint8_t* in, Pixel* out, std::size_t width) {
+  for (std::size_t x = 0; x < width; ++x, in += channels) {
+    Pixel pixel{};
+    for (std::size_t c = 0; c < channels; ++c) {
+      pixel[c] = in[c];
+    }
+    if constexpr (alpha) {
+      const float a = in[channels - 1] * (1.0F / 255.0F);
+      for (std::size_t c = 0; c + 1 < channels; ++c) {
+        pixel[c] *= a;
+      }
+    }
+    out[x] = pixel;
+  }
+}
+
+}  // namespace
+
+void Resampler::filterAcross(std::span<const std::uint8_t> row, std::vector<Pixel>& filtered) {
+  switch (model_) {
+    case ColorModel::Gray:
+      weigh<1, false>(row.data(), weighted_.data(), weighted_.size());
+      break;
+    case ColorModel::GrayAlpha:
+      weigh<2, true>(row.data(), weighted_.data(), weighted_.size());
+      break;
+    case ColorModel::Rgb:
+      weigh<3, false>(row.data(), weighted_.data(), weighted_.size());
+      break;
+    case ColorModel::Rgba:
+      weigh<4, true>(row.data(), weighted_.data(), weighted_.size());
+      break;
+    case ColorModel::Cmyk:
+      weigh<4, false>(row.data(), weighted_.data(), weighted_.size());
+      break;
+  }
+  if (across_.identity) {
+    filtered = weighted_;
+    return;
+  }
+  for (std::size_t x = 0; x < filtered.size(); ++x) {
+    const Taps& taps = across_.taps[x];
+    const float* weight = across_.weights.data() + taps.weights;
+    const Pixel* in = weighted_.data() + taps.first;
+    // Two sums in turn, so that each addition need not wait for the one before.
+    Pixel sums[2] = {};
+    std::uint32_t t = 0;
+    for (; t + 1 < taps.count; t += 2) {
+      sums[0] += weight[t] * in[t];
+      sums[1] += weight[t + 1] * in[t + 1];
+    }
+    if (t < taps.count) {
+      sums[0] += weight[t] * in[t];
+    }
+    filtered[x] = sums[0] + sums[1];
+  }
+}
+
+void Resampler::emit(std::vector<Pixel>& sums) {
+  const auto channels = static_cast<std::size_t>(channels_);
+  const bool alpha = hasAlpha(model_);
+  std::uint8_t* out = result_.data();
+  for (Pixel& sum : sums) {
+    const float a = sum[channels - 1];
+    const float unweight = alpha ? (a > 0.0F ? 255.0F / a : 0.0F) : 1.0F;
+    for (std::size_t c = 0; c < channels; ++c) {
+      out[c] = toByte(alpha && c + 1 == channels ? a : sum[c] * unweight);
+    }
+    out += channels;
+    sum = Pixel{};
+  }
+  out_(result_);
 }
 
 }  // namespace karvelo::converter

@@ -1,7 +1,9 @@
 #include "converter/engine/SafeOutput.h"
 
 #include "converter/core/ConversionError.h"
+#include "converter/engine/FileAccess.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -10,7 +12,6 @@
 
 #ifdef _WIN32
 #include "converter/engine/WidePath.h"
-#include <algorithm>
 #else
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -21,21 +22,75 @@ namespace karvelo::converter {
 
 namespace {
 
+constexpr std::size_t gatherBytes = 256 * 1024;
+
 [[noreturn]] void outputExists(const std::string& path) {
   throw ConversionError(ExitCode::OutputExists,
                         "\"" + path + "\" already exists and /o was not given");
 }
 
+[[noreturn]] void writeFailure(const std::string& path, const std::string& why) {
+  throw ConversionError(ExitCode::WriteFailure, "cannot write \"" + path + "\": " + why);
+}
+
+void stopHereForTests() {
+#ifndef _WIN32
+  if (const char* pause = std::getenv("MULTICONV_TEST_STOP_BEFORE_RENAME"); pause && *pause) {
+    std::raise(SIGSTOP);  // lets a test kill the converter at this exact point
+  }
+#endif
+}
+
 }  // namespace
+
+void OutputFile::writeAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) {
+  if (offset == size()) {
+    pending_.insert(pending_.end(), bytes.begin(), bytes.end());
+    if (pending_.size() >= gatherBytes) {
+      flush();
+    }
+    return;
+  }
+  flush();
+  put(offset, bytes);
+  written_ = std::max(written_, offset + bytes.size());
+}
+
+void OutputFile::flush() const {
+  if (!pending_.empty()) {
+    put(written_, pending_);
+    written_ += pending_.size();
+    pending_.clear();
+  }
+}
+
+void OutputFile::put(std::uint64_t offset, std::span<const std::uint8_t> bytes) const {
+  const Transfer written = writeFileAt(handle_, offset, bytes.data(), bytes.size());
+  if (written.error != 0) {
+    const_cast<OutputFile*>(this)->fail(written.error);
+  }
+}
+
+std::size_t OutputFile::readAt(std::uint64_t offset, void* buffer, std::size_t length) const {
+  flush();
+  return readFileAt(handle_, offset, buffer, length).done;
+}
+
+void OutputFile::fail(unsigned long error) {
+  discard();
+  committed_ = true;  // nothing left to remove
+  writeFailure(finalPath_, errorText(error));
+}
+
+OutputFile::~OutputFile() {
+  if (!committed_) {
+    discard();
+  }
+}
 
 #ifdef _WIN32
 
 namespace {
-
-[[noreturn]] void writeFailure(const std::string& path, DWORD error) {
-  throw ConversionError(ExitCode::WriteFailure,
-                        "cannot write \"" + path + "\": error " + std::to_string(error));
-}
 
 std::wstring pendingTemporary;
 
@@ -58,57 +113,56 @@ bool isFolder(const std::string& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-void writeSafely(const std::string& finalPath, std::span<const std::uint8_t> bytes, bool replace) {
-  const std::size_t separator = finalPath.find_last_of("\\/");
-  const std::string folder = separator == std::string::npos ? "." : finalPath.substr(0, separator);
+OutputFile::OutputFile(std::string finalPath, bool replace)
+    : finalPath_(std::move(finalPath)), replace_(replace) {
+  const std::size_t separator = finalPath_.find_last_of("\\/");
+  const std::string folder = separator == std::string::npos ? "." : finalPath_.substr(0, separator);
   HANDLE file = INVALID_HANDLE_VALUE;
-  std::wstring temporary;
   for (unsigned attempt = 0; file == INVALID_HANDLE_VALUE; ++attempt) {
-    temporary = widePath(folder + "\\.multiconv-" + std::to_string(::GetCurrentProcessId()) + "-" +
-                         std::to_string(::GetTickCount64() + attempt));
-    file = ::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                         FILE_ATTRIBUTE_NORMAL, nullptr);
+    temporary_ = folder + "\\.multiconv-" + std::to_string(::GetCurrentProcessId()) + "-" +
+                 std::to_string(::GetTickCount64() + attempt);
+    file = ::CreateFileW(widePath(temporary_).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                         CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE && (::GetLastError() != ERROR_FILE_EXISTS || attempt > 100)) {
-      writeFailure(finalPath, ::GetLastError());
+      writeFailure(finalPath_, "error " + std::to_string(::GetLastError()));
     }
   }
-  pendingTemporary = temporary;
+  handle_ = reinterpret_cast<std::intptr_t>(file);
+  pendingTemporary = widePath(temporary_);
   for (int signalNumber : {SIGINT, SIGTERM}) {
     std::signal(signalNumber, removeTemporaryAndEnd);
   }
-  auto fail = [&](DWORD error) {
-    if (file != INVALID_HANDLE_VALUE) {
-      ::CloseHandle(file);
-    }
-    ::DeleteFileW(temporary.c_str());
-    pendingTemporary.clear();
-    writeFailure(finalPath, error);
-  };
-  std::size_t written = 0;
-  while (written < bytes.size()) {
-    DWORD count = 0;
-    const auto chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - written, 1U << 30));
-    if (!::WriteFile(file, bytes.data() + written, chunk, &count, nullptr)) {
-      fail(::GetLastError());
-    }
-    written += count;
+}
+
+void OutputFile::discard() noexcept {
+  if (handle_ != -1) {
+    ::CloseHandle(reinterpret_cast<HANDLE>(handle_));
+    handle_ = -1;
   }
-  if (replace && !::FlushFileBuffers(file)) {
+  ::DeleteFileW(widePath(temporary_).c_str());
+  pendingTemporary.clear();
+}
+
+void OutputFile::commit() {
+  flush();
+  stopHereForTests();
+  const HANDLE file = reinterpret_cast<HANDLE>(handle_);
+  if (replace_ && !::FlushFileBuffers(file)) {
     fail(::GetLastError());
   }
   ::CloseHandle(file);
-  file = INVALID_HANDLE_VALUE;
+  handle_ = -1;
   // Without MOVEFILE_REPLACE_EXISTING the move fails on an existing name, atomically.
-  const DWORD flags = MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0);
-  if (!::MoveFileExW(temporary.c_str(), widePath(finalPath).c_str(), flags)) {
+  const DWORD flags = MOVEFILE_WRITE_THROUGH | (replace_ ? MOVEFILE_REPLACE_EXISTING : 0);
+  if (!::MoveFileExW(widePath(temporary_).c_str(), widePath(finalPath_).c_str(), flags)) {
     const DWORD error = ::GetLastError();
-    ::DeleteFileW(temporary.c_str());
-    pendingTemporary.clear();
-    if (!replace && (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS)) {
-      outputExists(finalPath);
+    discard();
+    if (!replace_ && (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS)) {
+      outputExists(finalPath_);
     }
-    writeFailure(finalPath, error);
+    writeFailure(finalPath_, "error " + std::to_string(error));
   }
+  committed_ = true;
   pendingTemporary.clear();
 }
 
@@ -140,11 +194,6 @@ void guardTemporary(const std::string& path) {
 }
 
 void forgetTemporary() { pendingTemporary[0] = '\0'; }
-
-[[noreturn]] void writeFailure(const std::string& path, int error) {
-  throw ConversionError(ExitCode::WriteFailure,
-                        "cannot write \"" + path + "\": " + std::strerror(error));
-}
 
 std::string folderOf(const std::string& path) {
   const std::size_t slash = path.rfind('/');
@@ -195,8 +244,10 @@ bool isFolder(const std::string& path) {
   return ::stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
 }
 
-void writeSafely(const std::string& finalPath, std::span<const std::uint8_t> bytes, bool replace) {
-  std::string temporary = folderOf(finalPath) + "/.multiconv-XXXXXX";
+OutputFile::OutputFile(std::string finalPath, bool replace)
+    : finalPath_(std::move(finalPath)),
+      replace_(replace),
+      temporary_(folderOf(finalPath_) + "/.multiconv-XXXXXX") {
   // The ending signals wait while the file is made and its name handed to their handler, so
   // that no signal can leave the file behind in between.
   sigset_t ending;
@@ -206,63 +257,56 @@ void writeSafely(const std::string& finalPath, std::span<const std::uint8_t> byt
     sigaddset(&ending, signalNumber);
   }
   ::sigprocmask(SIG_BLOCK, &ending, &previous);
-  const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
+  const int fd = ::mkostemp(temporary_.data(), O_CLOEXEC);
   const int openError = errno;
   if (fd >= 0) {
-    guardTemporary(temporary);
+    guardTemporary(temporary_);
   }
   ::sigprocmask(SIG_SETMASK, &previous, nullptr);
   if (fd < 0) {
-    writeFailure(finalPath, openError);
+    committed_ = true;  // nothing to remove
+    writeFailure(finalPath_, std::strerror(openError));
   }
-  auto fail = [&](int error) {
-    ::close(fd);
-    ::unlink(temporary.c_str());
-    forgetTemporary();
-    writeFailure(finalPath, error);
-  };
+  handle_ = fd;
+}
 
-  std::size_t written = 0;
-  while (written < bytes.size()) {
-    const ssize_t count = ::write(fd, bytes.data() + written, bytes.size() - written);
-    if (count < 0) {
-      if (errno == EINTR) {
-        continue;
-      }
-      fail(errno);
-    }
-    written += static_cast<std::size_t>(count);
+void OutputFile::discard() noexcept {
+  if (handle_ != -1) {
+    ::close(static_cast<int>(handle_));
+    handle_ = -1;
   }
-  if (const char* pause = std::getenv("MULTICONV_TEST_STOP_BEFORE_RENAME"); pause && *pause) {
-    ::raise(SIGSTOP);  // lets a test kill the converter at this exact point
-  }
+  ::unlink(temporary_.c_str());
+  forgetTemporary();
+}
 
+void OutputFile::commit() {
+  flush();
+  stopHereForTests();
+  const int fd = static_cast<int>(handle_);
   struct stat existing {};
-  const bool replacing = replace && ::stat(finalPath.c_str(), &existing) == 0;
+  const bool replacing = replace_ && ::stat(finalPath_.c_str(), &existing) == 0;
   if (::fchmod(fd, replacing ? (existing.st_mode & 07777) : newFileMode()) != 0) {
-    fail(errno);
+    fail(static_cast<unsigned long>(errno));
   }
   // The old file is only given up for one whose contents are safely on disk.
   if (replacing && ::fsync(fd) != 0) {
-    fail(errno);
+    fail(static_cast<unsigned long>(errno));
   }
+  handle_ = -1;
   if (::close(fd) != 0) {
-    const int error = errno;
-    ::unlink(temporary.c_str());
-    forgetTemporary();
-    writeFailure(finalPath, error);
+    fail(static_cast<unsigned long>(errno));
   }
-
-  const int error = replace ? (::rename(temporary.c_str(), finalPath.c_str()) == 0 ? 0 : errno)
-                            : renameWithoutReplacing(temporary, finalPath);
+  const int error = replace_ ? (::rename(temporary_.c_str(), finalPath_.c_str()) == 0 ? 0 : errno)
+                             : renameWithoutReplacing(temporary_, finalPath_);
   if (error != 0) {
-    ::unlink(temporary.c_str());
-    forgetTemporary();
+    discard();
+    committed_ = true;
     if (error == EEXIST) {
-      outputExists(finalPath);
+      outputExists(finalPath_);
     }
-    writeFailure(finalPath, error);
+    writeFailure(finalPath_, std::strerror(error));
   }
+  committed_ = true;
   forgetTemporary();
 }
 

@@ -1,20 +1,49 @@
 #pragma once
 
+#include "converter/engine/ByteSink.h"
+
 #include <cstdint>
-#include <span>
 #include <string>
 
 namespace karvelo::converter {
 
-// Writes a result so that no reader ever sees it half written: the bytes go to a temporary file
-// in the destination folder, which is then renamed to the final name. Without `replace` an
-// existing file is never replaced, even one that appears while the result is written; with it the
-// old file is swapped for the complete new one in a single step. The temporary file is removed on
-// failure and when the process is told to end (SIGTERM, SIGINT, SIGHUP); only a process killed
-// outright leaves it behind, under its own ".multiconv-" name.
+// The result's file, written so that no reader ever sees it half written: the bytes go to a
+// temporary file in the destination folder, which `commit` renames to the final name. Without
+// `replace` an existing file is never replaced, even one that appears while the result is
+// written; with it the old file is swapped for the complete new one in a single step. The
+// temporary file is removed when the result is not committed, and when the process is told to end
+// (SIGTERM, SIGINT, SIGHUP); only a process killed outright leaves it behind, under its own
+// ".multiconv-" name.
 //
 // Throws ConversionError: OutputExists when the name is taken, WriteFailure otherwise.
-void writeSafely(const std::string& finalPath, std::span<const std::uint8_t> bytes, bool replace);
+class OutputFile final : public ByteSink {
+ public:
+  OutputFile(std::string finalPath, bool replace);
+  ~OutputFile() override;
+  OutputFile(const OutputFile&) = delete;
+  OutputFile& operator=(const OutputFile&) = delete;
+
+  std::uint64_t size() const override { return written_ + pending_.size(); }
+  std::size_t readAt(std::uint64_t offset, void* buffer, std::size_t length) const override;
+  void writeAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) override;
+
+  void commit();
+
+ private:
+  void flush() const;
+  void put(std::uint64_t offset, std::span<const std::uint8_t> bytes) const;
+  void discard() noexcept;
+  [[noreturn]] void fail(unsigned long error);
+
+  std::string finalPath_;
+  bool replace_;
+  std::string temporary_;
+  std::intptr_t handle_ = -1;  // file descriptor, or HANDLE on Windows
+  // Appends are gathered, since some encoders write a few bytes at a time.
+  mutable std::vector<std::uint8_t> pending_;
+  mutable std::uint64_t written_ = 0;
+  bool committed_ = false;
+};
 
 // Whether anything (a file, folder or dangling link) has this name.
 bool pathExists(const std::string& path);

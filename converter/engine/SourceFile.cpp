@@ -1,6 +1,7 @@
 #include "converter/engine/SourceFile.h"
 
 #include "converter/core/ConversionError.h"
+#include "converter/engine/FileAccess.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -47,29 +48,6 @@ SourceFile::SourceFile(const std::string& path) : path_(path) {
 
 SourceFile::~SourceFile() { ::CloseHandle(reinterpret_cast<HANDLE>(handle_)); }
 
-std::size_t SourceFile::readInto(std::uint64_t offset, void* buffer, std::size_t length) const {
-  std::size_t done = 0;
-  auto* bytes = static_cast<std::uint8_t*>(buffer);
-  while (done < length) {
-    OVERLAPPED at{};
-    at.Offset = static_cast<DWORD>((offset + done) & 0xFFFFFFFFU);
-    at.OffsetHigh = static_cast<DWORD>((offset + done) >> 32);
-    DWORD got = 0;
-    const auto chunk = static_cast<DWORD>(std::min<std::size_t>(length - done, 1U << 30));
-    if (!::ReadFile(reinterpret_cast<HANDLE>(handle_), bytes + done, chunk, &got, &at)) {
-      if (::GetLastError() == ERROR_HANDLE_EOF) {
-        break;
-      }
-      unreadable(path_, "error " + std::to_string(::GetLastError()));
-    }
-    if (got == 0) {
-      break;
-    }
-    done += got;
-  }
-  return done;
-}
-
 #else
 
 SourceFile::SourceFile(const std::string& path) : path_(path) {
@@ -88,36 +66,14 @@ SourceFile::SourceFile(const std::string& path) : path_(path) {
 
 SourceFile::~SourceFile() { ::close(static_cast<int>(handle_)); }
 
-std::size_t SourceFile::readInto(std::uint64_t offset, void* buffer, std::size_t length) const {
-  std::size_t done = 0;
-  auto* bytes = static_cast<std::uint8_t*>(buffer);
-  while (done < length) {
-    const ssize_t got = ::pread(static_cast<int>(handle_), bytes + done, length - done,
-                                static_cast<off_t>(offset + done));
-    if (got < 0) {
-      if (errno == EINTR) {
-        continue;
-      }
-      unreadable(path_, std::strerror(errno));
-    }
-    if (got == 0) {
-      break;
-    }
-    done += static_cast<std::size_t>(got);
-  }
-  return done;
-}
-
 #endif
 
-std::vector<std::uint8_t> SourceFile::read(std::uint64_t offset, std::size_t length) const {
-  std::vector<std::uint8_t> bytes(length);
-  bytes.resize(readInto(offset, bytes.data(), length));
-  return bytes;
-}
-
-std::vector<std::uint8_t> SourceFile::readAll() const {
-  return read(0, static_cast<std::size_t>(size_));
+std::size_t SourceFile::readAt(std::uint64_t offset, void* buffer, std::size_t length) const {
+  const Transfer read = readFileAt(handle_, offset, buffer, length);
+  if (read.error != 0) {
+    unreadable(path_, errorText(read.error));
+  }
+  return read.done;
 }
 
 }  // namespace karvelo::converter

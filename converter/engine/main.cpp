@@ -45,7 +45,7 @@ int main(int argc, char** argv) {
   }
 #endif
   try {
-    convert(parseSwitches(words));
+    convert(parseSwitches(words), platformCodecs());
     return 0;
   } catch (const ConversionError& error) {
     reportFailure(error.code(), error.what(), commandLine);

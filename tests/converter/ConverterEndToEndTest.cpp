@@ -6,9 +6,13 @@
 
 #include <gtest/gtest.h>
 #include <lcms2.h>
+#include <cstdio>
+#include <jpeglib.h>
+#include <zlib.h>
 
 #include <csignal>
 #include <fstream>
+#include <map>
 #include <sys/file.h>
 #include <sys/wait.h>
 #include <thread>
@@ -22,34 +26,64 @@ namespace {
 
 int code(ExitCode exitCode) { return static_cast<int>(exitCode); }
 
-// An EXIF block holding only the orientation, little-endian.
-std::vector<std::uint8_t> exifWithOrientation(std::uint16_t orientation) {
-  return {'I',
-          'I',
-          42,
-          0,
-          8,
-          0,
-          0,
-          0,
-          1,
-          0,
-          0x12,
-          0x01,
-          3,
-          0,
-          1,
-          0,
-          0,
-          0,
-          static_cast<std::uint8_t>(orientation),
-          0,
-          0,
-          0,
-          0,
-          0,
-          0,
-          0};
+// Writes an RGB image as a progressive JPEG, which the converter's encoder never makes.
+void writeProgressiveJpeg(const fs::path& path, const Image& image) {
+  jpeg_compress_struct info{};
+  jpeg_error_mgr errors{};
+  info.err = jpeg_std_error(&errors);
+  jpeg_create_compress(&info);
+  unsigned char* bytes = nullptr;
+  unsigned long length = 0;
+  jpeg_mem_dest(&info, &bytes, &length);
+  info.image_width = image.size.width;
+  info.image_height = image.size.height;
+  info.input_components = 3;
+  info.in_color_space = JCS_RGB;
+  jpeg_set_defaults(&info);
+  jpeg_simple_progression(&info);
+  jpeg_start_compress(&info, TRUE);
+  for (std::uint32_t y = 0; y < image.size.height; ++y) {
+    JSAMPROW row = const_cast<JSAMPROW>(image.pixels.data() + y * image.rowBytes());
+    jpeg_write_scanlines(&info, &row, 1);
+  }
+  jpeg_finish_compress(&info);
+  jpeg_destroy_compress(&info);
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes), static_cast<std::streamsize>(length));
+  std::free(bytes);
+}
+
+// A PNG chunk with its length and checksum.
+std::string pngChunk(const std::string& type, const std::string& data) {
+  auto bigEndian = [](std::uint32_t n) {
+    return std::string{static_cast<char>(n >> 24), static_cast<char>(n >> 16),
+                       static_cast<char>(n >> 8), static_cast<char>(n)};
+  };
+  const std::string body = type + data;
+  return bigEndian(static_cast<std::uint32_t>(data.size())) + body +
+         bigEndian(static_cast<std::uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(body.data()),
+                                                    static_cast<uInt>(body.size()))));
+}
+
+// A TIFF of 204 bytes that declares side x side RGB pixels in one strip of 8 bytes.
+std::string tinyTiff(std::uint32_t side) {
+  std::string tiff("II*\0\x10\0\0\0", 8);
+  tiff.resize(16, '\0');
+  auto put = [&](std::uint32_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) {
+      tiff += static_cast<char>(value >> (8 * i));
+    }
+  };
+  const std::uint32_t entries[][3] = {{256, 4, side}, {257, 4, side}, {258, 3, 8},
+                                      {259, 3, 1},    {262, 3, 2},    {273, 4, 8},
+                                      {277, 3, 3},    {278, 4, side}, {279, 4, 8}};
+  put(std::size(entries), 2);
+  for (const auto& [tag, type, value] : entries) {
+    put(tag, 2), put(type, 2), put(1, 4), put(value, 4);
+  }
+  put(0, 4);
+  tiff.resize(204, '\0');
+  return tiff;
 }
 
 class ConverterEndToEnd : public ::testing::Test {
@@ -120,7 +154,7 @@ TEST_F(ConverterEndToEnd, EachMethodAndNamingGivesTheRightFileAndSize) {
   EXPECT_FALSE(fs::exists(converter->logFile()));
 }
 
-TEST_F(ConverterEndToEnd, EveryFormatComesOutInItselfWithAlphaAndSize) {
+TEST_F(ConverterEndToEnd, EveryFormatComesOutInItselfWithAlphaSizeAndExif) {
   struct Case {
     PictureFormat format;
     const char* name;
@@ -138,8 +172,9 @@ TEST_F(ConverterEndToEnd, EveryFormatComesOutInItselfWithAlphaAndSize) {
                         Case{PictureFormat::Tiff, "g.tiff", ColorModel::Gray, true}}) {
     Picture picture;
     picture.image = ramp({120, 90}, c.model);
-    picture.lossless = c.lossless;
-    picture.compression = 5;  // LZW for TIFF
+    picture.hints.lossless = c.lossless;
+    picture.hints.compression = 5;  // LZW for TIFF
+    picture.metadata.exif = exifBlock(1);
     writePicture(folder / "in" / c.name, picture, c.format);
     const RunResult result =
         converter->run(sourceAndDest(folder / "in" / c.name, folder / "out") + " /m:wr /w:60 ");
@@ -147,6 +182,8 @@ TEST_F(ConverterEndToEnd, EveryFormatComesOutInItselfWithAlphaAndSize) {
     const Picture output = readPicture(folder / "out" / c.name);
     EXPECT_EQ(output.image.size, (PixelSize{60, 45})) << c.name;
     EXPECT_EQ(hasAlpha(output.image.model), hasAlpha(c.model)) << c.name;
+    const bool holdsExif = c.format != PictureFormat::Bmp && c.format != PictureFormat::Gif;
+    EXPECT_EQ(exifDate(output.metadata.exif), holdsExif ? "2024:01:02 03:04:05" : "") << c.name;
     // The first bytes name the same format.
     const std::string in = readFile(folder / "in" / c.name).substr(0, 2);
     EXPECT_EQ(readFile(folder / "out" / c.name).substr(0, 2), in) << c.name;
@@ -184,7 +221,7 @@ TEST_F(ConverterEndToEnd, AllEightOrientationsComeOutUprightWithTheTagReset) {
       }
       Picture picture;
       picture.image = quadrants({128, 64}, stored);
-      picture.exif = exifWithOrientation(orientation);
+      picture.metadata.exif = exifBlock(orientation, true);
       std::string name = std::to_string(orientation);
       name.append(format == PictureFormat::Jpeg ? ".jpg" : ".png");
       writePicture(folder / "in" / name, picture, format);
@@ -199,8 +236,10 @@ TEST_F(ConverterEndToEnd, AllEightOrientationsComeOutUprightWithTheTagReset) {
                          upright[orientation][static_cast<std::size_t>(quadrant)]))
             << name << " quadrant " << quadrant;
       }
-      ASSERT_FALSE(output.exif.empty()) << name;
-      EXPECT_EQ(ExifBlock(output.exif).orientation(), 1) << name;
+      ASSERT_FALSE(output.metadata.exif.empty()) << name;
+      EXPECT_EQ(ExifBlock(output.metadata.exif).orientation(), 1) << name;
+      // A thumbnail of the stored pixels would stand the wrong way once they are turned.
+      EXPECT_EQ(linksThumbnail(output.metadata.exif), orientation == 1) << name;
     }
   }
 }
@@ -215,9 +254,9 @@ TEST_F(ConverterEndToEnd, CmykAndAdobeRgbKeepTheirColoursAndProfiles) {
     cmyk.image.pixels[i + 2] = 10;
     cmyk.image.pixels[i + 3] = 30;
   }
-  cmyk.icc.resize(100000);
-  for (std::size_t i = 0; i < cmyk.icc.size(); ++i) {
-    cmyk.icc[i] = static_cast<std::uint8_t>(i * 7 + i / 251);
+  cmyk.metadata.icc.resize(100000);
+  for (std::size_t i = 0; i < cmyk.metadata.icc.size(); ++i) {
+    cmyk.metadata.icc[i] = static_cast<std::uint8_t>(i * 7 + i / 251);
   }
   writePicture(folder / "in" / "cmyk.jpg", cmyk, PictureFormat::Jpeg);
   ASSERT_EQ(
@@ -232,7 +271,7 @@ TEST_F(ConverterEndToEnd, CmykAndAdobeRgbKeepTheirColoursAndProfiles) {
   EXPECT_NEAR(pixel[1], 60, 6);
   EXPECT_NEAR(pixel[2], 10, 6);
   EXPECT_NEAR(pixel[3], 30, 6);
-  EXPECT_EQ(cmykOut.icc, cmyk.icc);
+  EXPECT_EQ(cmykOut.metadata.icc, cmyk.metadata.icc);
 
   // Adobe RGB: the pixels stay in their own space and the profile goes with them.
   const cmsCIExyY d65{0.3127, 0.3290, 1.0};
@@ -243,8 +282,8 @@ TEST_F(ConverterEndToEnd, CmykAndAdobeRgbKeepTheirColoursAndProfiles) {
   cmsUInt32Number size = 0;
   cmsSaveProfileToMem(profile, nullptr, &size);
   Picture adobe;
-  adobe.icc.resize(size);
-  cmsSaveProfileToMem(profile, adobe.icc.data(), &size);
+  adobe.metadata.icc.resize(size);
+  cmsSaveProfileToMem(profile, adobe.metadata.icc.data(), &size);
   cmsCloseProfile(profile);
   cmsFreeToneCurve(gamma);
   adobe.image = quadrants({96, 64}, {red, green, blue, white});
@@ -254,7 +293,7 @@ TEST_F(ConverterEndToEnd, CmykAndAdobeRgbKeepTheirColoursAndProfiles) {
           .exitCode,
       0);
   const Picture adobeOut = readPicture(folder / "out" / "adobe.jpg");
-  EXPECT_EQ(adobeOut.icc, adobe.icc);
+  EXPECT_EQ(adobeOut.metadata.icc, adobe.metadata.icc);
   for (int quadrant = 0; quadrant < 4; ++quadrant) {
     EXPECT_TRUE(
         near(quadrantColor(adobeOut.image, quadrant), quadrantColor(adobe.image, quadrant), 12))
@@ -354,6 +393,17 @@ TEST_F(ConverterEndToEnd, BadInputsFailWithTheirCodesAndNoOutput) {
   hugeJpeg[frame + 5] = hugeJpeg[frame + 7] = static_cast<char>(0xFA);
   hugeJpeg[frame + 6] = hugeJpeg[frame + 8] = 0;
   std::ofstream(in / "huge.jpg", std::ios::binary) << hugeJpeg;
+  // Files of a few bytes that declare 20000 x 20000 or 22000 x 22000 pixels, under the limit:
+  // refused before any memory is taken for pixels that they cannot hold.
+  std::string tinyJpeg = good;
+  tinyJpeg[frame + 5] = tinyJpeg[frame + 7] = static_cast<char>(22000 >> 8);
+  tinyJpeg[frame + 6] = tinyJpeg[frame + 8] = static_cast<char>(22000 & 0xFF);
+  std::ofstream(in / "tiny.jpg", std::ios::binary) << tinyJpeg;
+  std::ofstream(in / "tiny.png", std::ios::binary)
+      << png.substr(0, 8) +
+             pngChunk("IHDR", std::string("\0\0\x4E\x20\0\0\x4E\x20\x08\x02\0\0\0", 13))
+      << pngChunk("IDAT", std::string("\x78\x9C\x63\0\0\0\x01\0\x01", 9)) << pngChunk("IEND", "");
+  std::ofstream(in / "tiny.tif", std::ios::binary) << tinyTiff(20000);
   fs::create_directories(in / "folder.jpg");
 
   struct Case {
@@ -367,14 +417,16 @@ TEST_F(ConverterEndToEnd, BadInputsFailWithTheirCodesAndNoOutput) {
         Case{"truncated.png", ExitCode::DamagedPicture},
         Case{"empty.png", ExitCode::UnsupportedFormat},
         Case{"notes.png", ExitCode::UnsupportedFormat}, Case{"huge.png", ExitCode::PictureTooLarge},
-        Case{"huge.jpg", ExitCode::PictureTooLarge}, Case{"missing.jpg", ExitCode::InputUnreadable},
+        Case{"huge.jpg", ExitCode::PictureTooLarge}, Case{"tiny.jpg", ExitCode::DamagedPicture},
+        Case{"tiny.png", ExitCode::DamagedPicture}, Case{"tiny.tif", ExitCode::DamagedPicture},
+        Case{"missing.jpg", ExitCode::InputUnreadable},
         Case{"folder.jpg", ExitCode::InputUnreadable}}) {
     const RunResult result =
         converter->run(sourceAndDest(in / c.name, folder / "out") + " /m:r /r:0.5");
     EXPECT_EQ(result.exitCode, code(c.expected)) << c.name << ": " << result.errorOutput;
     EXPECT_TRUE(result.errorOutput.starts_with("multiconv: ")) << c.name;
     EXPECT_EQ(std::count(result.errorOutput.begin(), result.errorOutput.end(), '\n'), 1) << c.name;
-    // Refused from the headers: the 12-gigabyte pixel buffer is never allocated.
+    // Refused from the headers or the first rows: no pixel buffer is allocated.
     EXPECT_LT(result.peakMemoryKilobytes, 64 * 1024) << c.name;
   }
   EXPECT_EQ(filesIn(folder / "out"), 0u);
@@ -392,7 +444,141 @@ TEST_F(ConverterEndToEnd, BadInputsFailWithTheirCodesAndNoOutput) {
       code(ExitCode::WriteFailure));
   EXPECT_EQ(filesIn(folder / "out"), 0u);
   const std::string log = readFile(converter->logFile());
-  EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 19);
+  EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 22);
+}
+
+TEST_F(ConverterEndToEnd, LargeScreensAndResultsStayWithinMemory) {
+  // 35 bytes: a one-pixel frame on a 20000 x 20000 screen.
+  std::ofstream(folder / "in" / "screen.gif", std::ios::binary) << std::string(
+      "GIF89a\x20\x4E\x20\x4E\x80\0\0"
+      "\0\0\0\xFF\xFF\xFF,\0\0\0\0\x01\0\x01\0\0\x02\x02\x44\x01\0;",
+      35);
+  writeJpeg("wide.jpg", {2000, 1500});
+  struct Case {
+    std::string name;
+    std::string switches;
+    ExitCode expected;
+    PixelSize size;
+  };
+  for (const Case& c : {Case{"screen.gif", " /m:hr /h:100", ExitCode::Success, {100, 100}},
+                        Case{"wide.jpg", " /m:h /h:65535", ExitCode::PictureTooLarge, {}}}) {
+    const RunResult result =
+        converter->run(sourceAndDest(folder / "in" / c.name, folder / "out") + c.switches);
+    EXPECT_EQ(result.exitCode, code(c.expected)) << c.name << ": " << result.errorOutput;
+    EXPECT_LT(result.peakMemoryKilobytes, 64 * 1024) << c.name;
+    if (c.expected == ExitCode::Success) {
+      EXPECT_EQ(readPicture(folder / "out" / c.name).image.size, c.size);
+    }
+  }
+}
+
+TEST_F(ConverterEndToEnd, ProgressiveJpegTooLargeForMemoryIsDecodedThroughDisk) {
+  // 24 megapixels: about 72 MB of coefficients, which go to disk a window at a time.
+  const PixelSize size{6000, 4000};
+  Image reference;
+  {
+    Image image = Image::blank(size, ColorModel::Rgb);
+    for (std::uint32_t y = 0; y < size.height; ++y) {
+      for (std::uint32_t x = 0; x < size.width; ++x) {
+        std::uint8_t* pixel = image.pixels.data() + (std::size_t{y} * size.width + x) * 3;
+        pixel[0] = static_cast<std::uint8_t>(x * 255 / size.width);
+        pixel[1] = static_cast<std::uint8_t>(y * 255 / size.height);
+        pixel[2] = static_cast<std::uint8_t>((x + 2 * y) % 256);
+      }
+    }
+    writeProgressiveJpeg(folder / "in" / "p.jpg", image);
+    reference = resized(image, {1500, 1000});
+  }
+  const RunResult result =
+      converter->run(sourceAndDest(folder / "in" / "p.jpg", folder / "out") + " /m:r /r:0.25");
+  ASSERT_EQ(result.exitCode, 0) << result.errorOutput;
+  EXPECT_LT(result.peakMemoryKilobytes, 64 * 1024);
+  EXPECT_GT(psnr(readPicture(folder / "out" / "p.jpg").image, reference), 25);
+}
+
+TEST_F(ConverterEndToEnd, ReducedDecodesKeepTheirEdgesAndGrayStaysGray) {
+  // Each result is compared with the full decode resized by the same filter: reduced decodes of
+  // odd sizes included, it may lose little more than a plain re-encode of that reference does.
+  struct Case {
+    ColorModel model;
+    PixelSize size;
+    std::string switches;
+  };
+  for (const Case& c : {Case{ColorModel::Gray, {1600, 1199}, " /m:r /r:0.5"},
+                        Case{ColorModel::Rgb, {1600, 1199}, " /m:r /r:0.5"},
+                        Case{ColorModel::Gray, {1600, 1199}, " /m:hr /h:777"},
+                        Case{ColorModel::Rgb, {999, 750}, " /m:r /r:0.25"}}) {
+    Picture picture;
+    picture.image = texture(c.size, c.model);
+    writePicture(folder / "in" / "t.jpg", picture, PictureFormat::Jpeg);
+    fs::remove(folder / "out" / "t.jpg");
+    ASSERT_EQ(converter->run(sourceAndDest(folder / "in" / "t.jpg", folder / "out") + c.switches)
+                  .exitCode,
+              0);
+    const Image result = readPicture(folder / "out" / "t.jpg").image;
+    const Image reference = resized(readPicture(folder / "in" / "t.jpg").image, result.size);
+    Picture plain;
+    plain.image = reference;
+    writePicture(folder / "plain.jpg", plain, PictureFormat::Jpeg);
+    const double ours = psnr(result, reference);
+    const double plainLoss = psnr(readPicture(folder / "plain.jpg").image, reference);
+    EXPECT_EQ(result.model, c.model) << c.switches;
+    EXPECT_GT(ours, plainLoss - 1.5) << c.switches << " " << c.size.width << "x" << c.size.height;
+  }
+}
+
+TEST_F(ConverterEndToEnd, RunLengthBitmapsAreDecoded) {
+  // 6 x 4 pixels over a palette of black, red, green and blue; rows are coded bottom up.
+  auto bitmap = [](int bits, const std::string& runs) {
+    std::string file = "BM";
+    auto put = [&](std::uint32_t value, int bytes) {
+      for (int i = 0; i < bytes; ++i) {
+        file += static_cast<char>(value >> (8 * i));
+      }
+    };
+    put(70 + static_cast<std::uint32_t>(runs.size()), 4), put(0, 4), put(70, 4);
+    put(40, 4), put(6, 4), put(4, 4), put(1, 2), put(static_cast<std::uint32_t>(bits), 2);
+    put(bits == 8 ? 1 : 2, 4), put(static_cast<std::uint32_t>(runs.size()), 4);
+    put(2835, 4), put(2835, 4), put(4, 4), put(0, 4);
+    for (std::uint32_t color : {0x000000u, 0xFF0000u, 0x00FF00u, 0x0000FFu}) {
+      put(color, 4);
+    }
+    return file + runs;
+  };
+  // Eight bits: a run of red; three literal pixels (padded to a word) and a run; a move two
+  // right and one up, past an untouched row; a run of blue; the end.
+  const std::string rle8(
+      "\x06\x01\0\0"
+      "\0\x03\x02\x03\x02\0\x03\x01\0\0"
+      "\0\x02\x02\x01\x04\x03\0\x01",
+      22);
+  // Four bits: an alternating run; four literal pixels and a run; the end.
+  const std::string rle4("\x06\x12\0\0\0\x04\x32\x10\x02\x33\0\0\0\x01", 14);
+  std::ofstream(folder / "in" / "rle8.bmp", std::ios::binary) << bitmap(8, rle8);
+  std::ofstream(folder / "in" / "rle4.bmp", std::ios::binary) << bitmap(4, rle4);
+  std::ofstream(folder / "in" / "cut.bmp", std::ios::binary) << bitmap(8, rle8.substr(0, 12));
+  const std::map<std::string, std::vector<std::string>> expected = {
+      {"rle8.bmp", {"..BBBB", "......", "GBGRRR", "RRRRRR"}},
+      {"rle4.bmp", {"......", "......", "BGR.BB", "RGRGRG"}}};
+  for (const auto& [name, rows] : expected) {
+    const RunResult result =
+        converter->run(sourceAndDest(folder / "in" / name, folder / "out") + " /m:r /r:1");
+    ASSERT_EQ(result.exitCode, 0) << name << ": " << result.errorOutput;
+    const Image image = readPicture(folder / "out" / name).image;
+    ASSERT_EQ(image.size, (PixelSize{6, 4})) << name;
+    for (std::uint32_t y = 0; y < 4; ++y) {
+      std::string seen;
+      for (std::uint32_t x = 0; x < 6; ++x) {
+        const std::uint8_t* pixel =
+            image.pixels.data() + (std::size_t{y} * 6 + x) * image.channels();
+        seen += pixel[0] > 128 ? 'R' : pixel[1] > 128 ? 'G' : pixel[2] > 128 ? 'B' : '.';
+      }
+      EXPECT_EQ(seen, rows[y]) << name << " row " << y;
+    }
+  }
+  EXPECT_EQ(converter->run(sourceAndDest(folder / "in" / "cut.bmp", folder / "out") + " /m:r /r:1")
+                .exitCode,
+            code(ExitCode::DamagedPicture));
 }
 
 TEST_F(ConverterEndToEnd, KilledWhileWritingLeavesNoPartialFileAndTheOriginalWhole) {

@@ -55,4 +55,8 @@ TEST(TargetSize, RefusesPicturesAndResultsAboveTheLimit) {
                ConversionError);
   EXPECT_EQ(targetSize({1, 1000}, sizing(SizeMethod::Height, true, 0, 100000)),
             (PixelSize{100, 100000}));
+  // Sides beyond a million pixels, though under 500 megapixels, in the source or the result.
+  EXPECT_THROW(checkSourceSize({1'000'001, 1}), ConversionError);
+  EXPECT_THROW(targetSize({10, 10}, sizing(SizeMethod::Width, false, 0, 1'000'001)),
+               ConversionError);
 }

@@ -1,9 +1,12 @@
 #include "TestPictures.h"
 
-#include "converter/engine/Codec.h"
+#include "converter/engine/Resampler.h"
+#include "converter/metadata/TiffDirectory.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
-#include <fstream>
+#include <numbers>
 #include <stdexcept>
 
 namespace karvelo::converter::testing {
@@ -47,23 +50,105 @@ Image ramp(PixelSize size, ColorModel model) {
   return image;
 }
 
-void writePicture(const std::filesystem::path& path, const Picture& picture, PictureFormat format) {
-  const std::vector<std::uint8_t> bytes = codecFor(format)->encode(picture);
-  std::ofstream out(path, std::ios::binary);
-  out.write(reinterpret_cast<const char*>(bytes.data()),
-            static_cast<std::streamsize>(bytes.size()));
-  if (!out) {
-    throw std::runtime_error("cannot write " + path.string());
+Image texture(PixelSize size, ColorModel model) {
+  Image image = Image::blank(size, model);
+  const int channels = image.channels();
+  for (std::uint32_t y = 0; y < size.height; ++y) {
+    for (std::uint32_t x = 0; x < size.width; ++x) {
+      std::uint8_t* pixel = image.pixels.data() + (std::size_t{y} * size.width + x) * channels;
+      for (int c = 0; c < channels; ++c) {
+        const double wave = std::sin(2 * std::numbers::pi * (x + 0.6 * y) / (16.0 + 8 * c)) +
+                            std::sin(2 * std::numbers::pi * (0.3 * x - y) / (41.0 - 7 * c));
+        const double edge = x * size.height > y * size.width ? 40 : -40;
+        pixel[c] = static_cast<std::uint8_t>(std::lround(128 + 40 * wave + edge));
+      }
+      if (hasAlpha(model)) {
+        pixel[channels - 1] = 255;
+      }
+    }
   }
+  return image;
 }
 
-Picture readPicture(const std::filesystem::path& path) {
-  const SourceFile source(path.string());
-  const auto format = detectFormat(source.read(0, 16));
-  if (!format) {
-    throw std::runtime_error(path.string() + " is no picture");
+std::vector<std::uint8_t> exifBlock(std::uint16_t orientation, bool thumbnail) {
+  std::vector<std::uint8_t> block;
+  auto put16 = [&](unsigned value) {
+    block.push_back(static_cast<std::uint8_t>(value));
+    block.push_back(static_cast<std::uint8_t>(value >> 8));
+  };
+  auto put32 = [&](std::uint32_t value) {
+    put16(value & 0xFFFF);
+    put16(value >> 16);
+  };
+  auto entry = [&](unsigned tag, unsigned type, std::uint32_t count, std::uint32_t value) {
+    put16(tag), put16(type), put32(count), put32(value);
+  };
+  block = {'I', 'I', 42, 0};
+  put32(8);
+  put16(2);  // the first directory, at 8
+  entry(0x0112, 3, 1, orientation);
+  entry(0x8769, 4, 1, 38);
+  put32(thumbnail ? 76 : 0);
+  put16(1);  // the EXIF directory, at 38
+  entry(0x9003, 2, 20, 56);
+  put32(0);
+  const std::string date = "2024:01:02 03:04:05";
+  block.insert(block.end(), date.begin(), date.end() + 1);  // at 56
+  put16(2);                                                 // the thumbnail's, at 76
+  entry(0x0201, 4, 1, 106);
+  entry(0x0202, 4, 1, 4);
+  put32(0);
+  block.insert(block.end(), {0xFF, 0xD8, 0xFF, 0xD9});  // at 106
+  return block;
+}
+
+std::string exifDate(const std::vector<std::uint8_t>& exif) {
+  const MemorySource source(exif);
+  const auto header = readTiffHeader(source);
+  const auto first =
+      header ? readTiffIfd(source, header->bigEndian, header->firstIfd) : std::nullopt;
+  if (!first) {
+    return {};
   }
-  return codecFor(*format)->decode(source, {0xFFFFFFFF, 0xFFFFFFFF});
+  for (const auto& [tag, child] : first->children) {
+    if (const TiffEntry* date = tag == tiffTagExifIfd ? child.find(0x9003) : nullptr) {
+      return std::string(date->value.begin(), std::find(date->value.begin(), date->value.end(), 0));
+    }
+  }
+  return {};
+}
+
+bool linksThumbnail(const std::vector<std::uint8_t>& exif) {
+  const MemorySource source(exif);
+  const auto header = readTiffHeader(source);
+  const auto first =
+      header ? readTiffIfd(source, header->bigEndian, header->firstIfd) : std::nullopt;
+  return first && first->next != 0;
+}
+
+double psnr(const Image& a, const Image& b) {
+  if (a.size != b.size || a.model != b.model) {
+    return 0;
+  }
+  double squared = 0;
+  for (std::size_t i = 0; i < a.pixels.size(); ++i) {
+    const double d = static_cast<double>(a.pixels[i]) - b.pixels[i];
+    squared += d * d;
+  }
+  const double mse = squared / static_cast<double>(a.pixels.size());
+  return mse == 0 ? 99 : 10 * std::log10(255.0 * 255.0 / mse);
+}
+
+Image resized(const Image& image, PixelSize target) {
+  Image out{target, image.model, {}};
+  Resampler resampler(image.size, {double(image.size.width), double(image.size.height)}, target,
+                      image.model, [&](std::span<const std::uint8_t> row) {
+                        out.pixels.insert(out.pixels.end(), row.begin(), row.end());
+                      });
+  for (std::uint32_t y = 0; y < image.size.height; ++y) {
+    resampler.push(std::span(image.pixels).subspan(y * image.rowBytes(), image.rowBytes()));
+  }
+  return out;
 }
 
 Rgb quadrantColor(const Image& image, int quadrant) {

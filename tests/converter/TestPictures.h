@@ -4,6 +4,8 @@
 
 #include <array>
 #include <filesystem>
+#include <string>
+#include <vector>
 
 namespace karvelo::converter::testing {
 
@@ -21,11 +23,32 @@ Image quadrants(PixelSize size, const std::array<Rgb, 4>& colors,
 // A smooth colour ramp with a diagonal edge, in the given colour model.
 Image ramp(PixelSize size, ColorModel model);
 
-// Writes the picture through the converter's own encoders.
+// Detail in every direction (waves of 16 to 41 pixels) over a diagonal edge, so that a
+// result shifted by a fraction of a pixel shows.
+Image texture(PixelSize size, ColorModel model);
+
+// A little-endian EXIF block with the orientation, an EXIF directory holding the date the picture
+// was taken, and, when asked, a second directory that points at a (token) thumbnail.
+std::vector<std::uint8_t> exifBlock(std::uint16_t orientation, bool thumbnail = false);
+
+// The date an EXIF block holds in its EXIF directory; empty when there is none.
+std::string exifDate(const std::vector<std::uint8_t>& exif);
+
+// Whether an EXIF block links a second directory (the thumbnail's).
+bool linksThumbnail(const std::vector<std::uint8_t>& exif);
+
+// Peak signal-to-noise ratio of two images of one size and model, in dB.
+double psnr(const Image& a, const Image& b);
+
+// Writes the picture through the converter's own encoders. This and readPicture go through the
+// platform's codecs, so they link only with converter_test_support.
 void writePicture(const std::filesystem::path& path, const Picture& picture, PictureFormat format);
 
 // Reads a picture whole, at full scale.
 Picture readPicture(const std::filesystem::path& path);
+
+// The image resized with the converter's resampler, all rows at once.
+Image resized(const Image& image, PixelSize target);
 
 // The colour at the centre of a quadrant (0 top left, 1 top right, 2 bottom left, 3 bottom right).
 Rgb quadrantColor(const Image& image, int quadrant);

@@ -1,0 +1,339 @@
+#include "converter/codecs/LibraryCodecs.h"
+#include "converter/core/ConversionError.h"
+#include "converter/engine/RowStore.h"
+
+#include <gif_lib.h>
+#include <libimagequant.h>
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <exception>
+#include <optional>
+#include <stdexcept>
+
+namespace karvelo::converter {
+
+namespace {
+
+constexpr int quantizeSpeed = 6;
+// Pixels counted and remapped to the palette at a time: libimagequant holds 16 bytes for each
+// pixel of a band while it dithers. Dithering starts afresh in each band, which cannot be seen at
+// a band's height (over 200 rows up to a width of 20000 pixels).
+constexpr std::uint64_t bandPixels = 4 << 20;
+
+struct ReadState {
+  SourceReader reader;
+  std::exception_ptr cause;
+};
+
+int readSource(GifFileType* gif, GifByteType* out, int length) {
+  auto* state = static_cast<ReadState*>(gif->UserData);
+  try {
+    return static_cast<int>(state->reader.read(out, static_cast<std::size_t>(length)));
+  } catch (...) {
+    state->cause = std::current_exception();
+    return 0;
+  }
+}
+
+struct DecoderClose {
+  void operator()(GifFileType* gif) const { DGifCloseFile(gif, nullptr); }
+};
+
+// The first frame, painted onto the logical screen: rows outside the frame, and its transparent
+// pixels, are fully transparent.
+class GifDecoder final : public Decoder {
+ public:
+  explicit GifDecoder(const ByteSource& source) : state_{SourceReader(source), nullptr} {}
+
+  DecodedRows start(PixelSize) override {
+    int error = 0;
+    gif_.reset(DGifOpen(&state_, readSource, &error));
+    if (!gif_) {
+      fail(error);
+    }
+    int transparent = NO_TRANSPARENT_COLOR;
+    for (GifRecordType record = UNDEFINED_RECORD_TYPE; record != IMAGE_DESC_RECORD_TYPE;) {
+      check(DGifGetRecordType(gif_.get(), &record));
+      if (record == TERMINATE_RECORD_TYPE) {
+        damagedPicture("the GIF file holds no picture");
+      }
+      if (record == EXTENSION_RECORD_TYPE) {
+        int code = 0;
+        GifByteType* extension = nullptr;
+        check(DGifGetExtension(gif_.get(), &code, &extension));
+        GraphicsControlBlock control;
+        if (code == GRAPHICS_EXT_FUNC_CODE && extension != nullptr && extension[0] >= 4 &&
+            DGifExtensionToGCB(extension[0], extension + 1, &control) == GIF_OK) {
+          transparent = control.TransparentColor;
+        }
+        while (extension != nullptr) {
+          check(DGifGetExtensionNext(gif_.get(), &extension));
+        }
+      }
+    }
+    check(DGifGetImageDesc(gif_.get()));
+    frame_ = gif_->Image;
+    if (frame_.Width <= 0 || frame_.Height <= 0) {
+      damagedPicture("a GIF frame has no pixels");
+    }
+    screen_ = {static_cast<std::uint32_t>(gif_->SWidth), static_cast<std::uint32_t>(gif_->SHeight)};
+    if (screen_.width == 0 || screen_.height == 0) {
+      screen_ = {static_cast<std::uint32_t>(frame_.Left + frame_.Width),
+                 static_cast<std::uint32_t>(frame_.Top + frame_.Height)};
+    }
+    const ColorMapObject* colors = frame_.ColorMap != nullptr ? frame_.ColorMap : gif_->SColorMap;
+    if (colors == nullptr) {
+      damagedPicture("the GIF file has no colour table");
+    }
+    for (int i = 0; i < colors->ColorCount && i < 256; ++i) {
+      if (i != transparent) {
+        palette_[static_cast<std::size_t>(i)] = {colors->Colors[i].Red, colors->Colors[i].Green,
+                                                 colors->Colors[i].Blue, 255};
+      }
+    }
+    line_.resize(static_cast<std::size_t>(frame_.Width));
+    // Only the frame's rows that lie on the screen are kept.
+    visibleRows_ = static_cast<std::uint32_t>(
+        std::clamp<long>(static_cast<long>(screen_.height) - frame_.Top, 0, frame_.Height));
+    if (frame_.Interlace && visibleRows_ > 0) {
+      readInterlaced();
+    }
+    return {screen_, ColorModel::Rgba, 1.0, 1.0, {}};
+  }
+
+  void readRow(std::span<std::uint8_t> row) override {
+    std::fill(row.begin(), row.end(), 0);
+    const long frameRow = static_cast<long>(row_++) - frame_.Top;
+    if (frameRow < 0 || frameRow >= static_cast<long>(visibleRows_)) {
+      return;
+    }
+    if (store_) {
+      store_->read(static_cast<std::uint32_t>(frameRow), 0, line_);
+    } else {
+      check(DGifGetLine(gif_.get(), line_.data(), frame_.Width));
+    }
+    for (int column = 0; column < frame_.Width; ++column) {
+      const long x = frame_.Left + column;
+      if (x >= 0 && x < static_cast<long>(screen_.width)) {
+        std::memcpy(row.data() + x * 4, palette_[line_[static_cast<std::size_t>(column)]].data(),
+                    4);
+      }
+    }
+  }
+
+ private:
+  // An interlaced frame comes in four passes over its rows, so its rows are gathered first.
+  void readInterlaced() {
+    store_.emplace(line_.size(), visibleRows_);
+    constexpr int starts[] = {0, 4, 2, 1};
+    constexpr int steps[] = {8, 8, 4, 2};
+    for (int pass = 0; pass < 4; ++pass) {
+      for (int y = starts[pass]; y < frame_.Height; y += steps[pass]) {
+        check(DGifGetLine(gif_.get(), line_.data(), frame_.Width));
+        if (static_cast<std::uint32_t>(y) < visibleRows_) {
+          store_->write(static_cast<std::uint32_t>(y), line_);
+        }
+      }
+    }
+  }
+
+  [[noreturn]] void fail(int error) {
+    if (state_.cause) {
+      std::rethrow_exception(state_.cause);
+    }
+    const char* text = GifErrorString(error);
+    damagedPicture(text != nullptr ? text : "GIF data cannot be read");
+  }
+
+  void check(int status) {
+    if (status == GIF_ERROR) {
+      fail(gif_->Error);
+    }
+  }
+
+  ReadState state_;
+  std::unique_ptr<GifFileType, DecoderClose> gif_;
+  GifImageDesc frame_{};
+  PixelSize screen_;
+  std::uint32_t visibleRows_ = 0;
+  std::array<std::array<std::uint8_t, 4>, 256> palette_{};
+  std::vector<GifPixelType> line_;
+  std::optional<RowStore> store_;
+  std::uint32_t row_ = 0;
+};
+
+struct LiqAttrFree {
+  void operator()(liq_attr* attr) const { liq_attr_destroy(attr); }
+};
+struct LiqImageFree {
+  void operator()(liq_image* image) const { liq_image_destroy(image); }
+};
+struct LiqResultFree {
+  void operator()(liq_result* result) const { liq_result_destroy(result); }
+};
+struct LiqHistogramFree {
+  void operator()(liq_histogram* histogram) const { liq_histogram_destroy(histogram); }
+};
+
+struct WriteState {
+  ByteSink* sink;
+  std::exception_ptr cause;
+};
+
+int writeSink(GifFileType* gif, const GifByteType* data, int length) {
+  auto* state = static_cast<WriteState*>(gif->UserData);
+  try {
+    state->sink->append(std::span<const std::uint8_t>(data, static_cast<std::size_t>(length)));
+    return length;
+  } catch (...) {
+    state->cause = std::current_exception();
+    return 0;
+  }
+}
+
+// A GIF needs one palette for the whole picture, so the rows are gathered (in memory, or on disk
+// when large), their colours counted band by band, and then remapped band by band.
+class GifEncoder final : public Encoder {
+ public:
+  void start(const EncodedRows& result, ByteSink& sink) override {
+    if (result.model != ColorModel::Rgba) {
+      throw std::logic_error("GIF pictures are quantized from RGBA pixels");
+    }
+    size_ = result.size;
+    bandRows_ = static_cast<std::uint32_t>(
+        std::clamp<std::uint64_t>(bandPixels / size_.width, 1, size_.height));
+    state_.sink = &sink;
+    store_.emplace(std::size_t{size_.width} * 4, size_.height);
+  }
+
+  void writeRow(std::span<const std::uint8_t> row) override {
+    // A GIF pixel is either opaque or fully transparent.
+    std::vector<std::uint8_t>& pixels = band_;
+    pixels.assign(row.begin(), row.end());
+    for (std::size_t i = 0; i < pixels.size(); i += 4) {
+      if (pixels[i + 3] < 128) {
+        std::fill_n(pixels.begin() + static_cast<std::ptrdiff_t>(i), 4, 0);
+      } else {
+        pixels[i + 3] = 255;
+      }
+    }
+    store_->write(row_++, pixels);
+  }
+
+  void finish() override {
+    std::unique_ptr<liq_attr, LiqAttrFree> attr(liq_attr_create());
+    std::unique_ptr<liq_histogram, LiqHistogramFree> histogram(
+        attr ? liq_histogram_create(attr.get()) : nullptr);
+    if (!histogram) {
+      throw std::bad_alloc();
+    }
+    liq_set_speed(attr.get(), quantizeSpeed);
+    for (std::uint32_t y = 0; y < size_.height; y += bandRows_) {
+      const auto image = bandImage(attr.get(), y);
+      if (liq_histogram_add_image(histogram.get(), attr.get(), image.get()) != LIQ_OK) {
+        throw std::runtime_error("GIF colour reduction failed");
+      }
+    }
+    liq_result* rawResult = nullptr;
+    if (liq_histogram_quantize(histogram.get(), attr.get(), &rawResult) != LIQ_OK) {
+      throw std::runtime_error("GIF colour reduction failed");
+    }
+    std::unique_ptr<liq_result, LiqResultFree> quantized(rawResult);
+    liq_set_dithering_level(quantized.get(), 1.0F);
+    const liq_palette* palette = liq_get_palette(quantized.get());
+
+    int error = 0;
+    GifFileType* gif = EGifOpen(&state_, writeSink, &error);
+    if (gif == nullptr) {
+      throw std::runtime_error("GIF encoding failed");
+    }
+    bool ok = writeHeader(gif, *palette);
+    std::vector<std::uint8_t> indexes;
+    std::vector<unsigned char*> rows;
+    for (std::uint32_t y = 0; ok && y < size_.height; y += bandRows_) {
+      const auto image = bandImage(attr.get(), y);
+      const std::uint32_t count = std::min(bandRows_, size_.height - y);
+      indexes.resize(std::size_t{size_.width} * count);
+      rows.resize(count);
+      for (std::uint32_t i = 0; i < count; ++i) {
+        rows[i] = indexes.data() + std::size_t{size_.width} * i;
+      }
+      ok = liq_write_remapped_image_rows(quantized.get(), image.get(), rows.data()) == LIQ_OK;
+      for (std::uint32_t i = 0; ok && i < count; ++i) {
+        ok = EGifPutLine(gif, rows[i], static_cast<int>(size_.width)) == GIF_OK;
+      }
+    }
+    ok = EGifCloseFile(gif, &error) == GIF_OK && ok;
+    if (state_.cause) {
+      std::rethrow_exception(state_.cause);
+    }
+    if (!ok) {
+      throw std::runtime_error("GIF encoding failed");
+    }
+  }
+
+ private:
+  std::unique_ptr<liq_image, LiqImageFree> bandImage(liq_attr* attr, std::uint32_t y) {
+    const std::uint32_t count = std::min(bandRows_, size_.height - y);
+    band_.resize(std::size_t{size_.width} * 4 * count);
+    for (std::uint32_t i = 0; i < count; ++i) {
+      store_->read(
+          y + i, 0,
+          std::span(band_).subspan(std::size_t{size_.width} * 4 * i, std::size_t{size_.width} * 4));
+    }
+    std::unique_ptr<liq_image, LiqImageFree> image(liq_image_create_rgba(
+        attr, band_.data(), static_cast<int>(size_.width), static_cast<int>(count), 0));
+    if (!image) {
+      throw std::runtime_error("GIF colour reduction failed");
+    }
+    return image;
+  }
+
+  bool writeHeader(GifFileType* gif, const liq_palette& palette) {
+    int tableSize = 2;
+    while (tableSize < static_cast<int>(palette.count)) {
+      tableSize *= 2;
+    }
+    std::vector<GifColorType> colors(static_cast<std::size_t>(tableSize), GifColorType{0, 0, 0});
+    int transparent = NO_TRANSPARENT_COLOR;
+    for (unsigned i = 0; i < palette.count; ++i) {
+      colors[i] = {palette.entries[i].r, palette.entries[i].g, palette.entries[i].b};
+      if (palette.entries[i].a < 128 && transparent == NO_TRANSPARENT_COLOR) {
+        transparent = static_cast<int>(i);
+      }
+    }
+    ColorMapObject* map = GifMakeMapObject(tableSize, colors.data());
+    const int width = static_cast<int>(size_.width);
+    const int height = static_cast<int>(size_.height);
+    EGifSetGifVersion(gif, true);
+    bool ok = map != nullptr && EGifPutScreenDesc(gif, width, height, 8, 0, map) == GIF_OK;
+    if (ok && transparent != NO_TRANSPARENT_COLOR) {
+      GraphicsControlBlock control{DISPOSAL_UNSPECIFIED, false, 0, transparent};
+      GifByteType extension[4];
+      EGifGCBToExtension(&control, extension);
+      ok = EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, 4, extension) == GIF_OK;
+    }
+    ok = ok && EGifPutImageDesc(gif, 0, 0, width, height, false, nullptr) == GIF_OK;
+    GifFreeMapObject(map);
+    return ok;
+  }
+
+  PixelSize size_;
+  std::uint32_t bandRows_ = 1;
+  WriteState state_{nullptr, nullptr};
+  std::optional<RowStore> store_;
+  std::vector<std::uint8_t> band_;
+  std::uint32_t row_ = 0;
+};
+
+}  // namespace
+
+std::unique_ptr<Decoder> gifDecoder(const ByteSource& source) {
+  return std::make_unique<GifDecoder>(source);
+}
+
+std::unique_ptr<Encoder> gifEncoder() { return std::make_unique<GifEncoder>(); }
+
+}  // namespace karvelo::converter

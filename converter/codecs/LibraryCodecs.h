@@ -1,0 +1,22 @@
+#pragma once
+
+#include "converter/engine/Codec.h"
+
+// The Linux codecs: libjpeg-turbo, libpng, libwebp, giflib with libimagequant, libtiff, and a
+// bitmap codec of the project's own.
+namespace karvelo::converter {
+
+std::unique_ptr<Decoder> jpegDecoder(const ByteSource& source);
+std::unique_ptr<Encoder> jpegEncoder();
+std::unique_ptr<Decoder> pngDecoder(const ByteSource& source);
+std::unique_ptr<Encoder> pngEncoder();
+std::unique_ptr<Decoder> webpDecoder(const ByteSource& source);
+std::unique_ptr<Encoder> webpEncoder();
+std::unique_ptr<Decoder> gifDecoder(const ByteSource& source);
+std::unique_ptr<Encoder> gifEncoder();
+std::unique_ptr<Decoder> tiffDecoder(const ByteSource& source);
+std::unique_ptr<Encoder> tiffEncoder();
+std::unique_ptr<Decoder> bmpDecoder(const ByteSource& source);
+std::unique_ptr<Encoder> bmpEncoder();
+
+}  // namespace karvelo::converter

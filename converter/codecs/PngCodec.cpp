@@ -1,0 +1,232 @@
+#include "converter/codecs/LibraryCodecs.h"
+#include "converter/core/ConversionError.h"
+#include "converter/engine/RowStore.h"
+
+#include <png.h>
+
+#include <cstdio>
+#include <exception>
+#include <optional>
+#include <stdexcept>
+
+namespace karvelo::converter {
+
+namespace {
+
+constexpr int compressionLevel = 6;
+
+// libpng reports failures through a long jump; the message is kept for the exception thrown
+// after it, and a failure of the byte source or sink is thrown again as it was.
+struct ErrorText {
+  char text[200] = "unknown error";
+  std::exception_ptr cause;
+};
+
+void onError(png_structp png, png_const_charp message) {
+  auto* error = static_cast<ErrorText*>(png_get_error_ptr(png));
+  std::snprintf(error->text, sizeof error->text, "%s", message);
+  png_longjmp(png, 1);
+}
+
+void onWarning(png_structp, png_const_charp) {}
+
+// Runs libpng calls; returns normally only when they succeeded. Whatever `calls` holds must need
+// no destructor, since a failure jumps over it.
+template <typename Calls>
+void guarded(png_structp png, ErrorText& error, Calls&& calls, bool decoding) {
+  if (setjmp(png_jmpbuf(png)) != 0) {
+    if (error.cause) {
+      std::rethrow_exception(error.cause);
+    }
+    if (decoding) {
+      damagedPicture(error.text);
+    }
+    throw std::runtime_error(std::string("PNG encoding failed: ") + error.text);
+  }
+  calls();
+}
+
+void readSource(png_structp png, png_bytep out, png_size_t length) {
+  auto* reader = static_cast<SourceReader*>(png_get_io_ptr(png));
+  std::size_t got = 0;
+  try {
+    got = reader->read(out, length);
+  } catch (...) {
+    static_cast<ErrorText*>(png_get_error_ptr(png))->cause = std::current_exception();
+    png_error(png, "the file cannot be read");
+  }
+  if (got < length) {
+    png_error(png, "the file ends too early");
+  }
+}
+
+class PngDecoder final : public Decoder {
+ public:
+  explicit PngDecoder(const ByteSource& source) : reader_(source) {
+    png_ = png_create_read_struct(PNG_LIBPNG_VER_STRING, &error_, onError, onWarning);
+    info_ = png_ ? png_create_info_struct(png_) : nullptr;
+    if (info_ == nullptr) {
+      png_destroy_read_struct(&png_, nullptr, nullptr);
+      throw std::bad_alloc();
+    }
+    png_set_read_fn(png_, &reader_, readSource);
+  }
+
+  ~PngDecoder() override { png_destroy_read_struct(&png_, &info_, nullptr); }
+
+  DecodedRows start(PixelSize) override {
+    DecodedRows rows;
+    int passes = 1;
+    guarded(
+        png_, error_,
+        [&] {
+          png_set_user_limits(png_, 0x7FFFFFFF, 0x7FFFFFFF);
+          png_set_chunk_malloc_max(png_, 64 * 1024 * 1024);
+          // The metadata is read from the file's bytes by shared code.
+          static const png_byte skipped[] = "iCCP\0eXIf\0tEXt\0zTXt\0iTXt\0sPLT";
+          png_set_keep_unknown_chunks(png_, PNG_HANDLE_CHUNK_NEVER, skipped, 6);
+          png_read_info(png_, info_);
+          const int colorType = png_get_color_type(png_, info_);
+          png_set_expand(png_);
+          png_set_strip_16(png_);
+          passes = png_set_interlace_handling(png_);
+          png_read_update_info(png_, info_);
+          rows.size = {png_get_image_width(png_, info_), png_get_image_height(png_, info_)};
+          const int channels = png_get_channels(png_, info_);
+          const bool gray = (colorType & PNG_COLOR_MASK_COLOR) == 0;
+          if (channels == 1 && gray) {
+            rows.model = ColorModel::Gray;
+          } else if (channels == 2 && gray) {
+            rows.model = ColorModel::GrayAlpha;
+          } else if (channels == 4) {
+            rows.model = ColorModel::Rgba;
+          } else if (channels != 3) {
+            png_error(png_, "unexpected channel layout");
+          }
+        },
+        true);
+    rowBytes_ = std::size_t{rows.size.width} * channelsOf(rows.model);
+    if (passes > 1) {
+      readInterlaced(rows.size.height, passes);
+    }
+    return rows;
+  }
+
+  void readRow(std::span<std::uint8_t> row) override {
+    if (store_) {
+      store_->read(row_++, 0, row.first(rowBytes_));
+      return;
+    }
+    guarded(
+        png_, error_, [&] { png_read_row(png_, row.data(), nullptr); }, true);
+  }
+
+ private:
+  // An interlaced picture's passes each add pixels to rows spread over the whole picture, so the
+  // rows are gathered first: each pass reads back the rows it adds to.
+  void readInterlaced(std::uint32_t height, int passes) {
+    store_.emplace(rowBytes_, height);
+    std::vector<std::uint8_t> row(rowBytes_);
+    for (int pass = 0; pass < passes; ++pass) {
+      for (std::uint32_t y = 0; y < height; ++y) {
+        const bool touched = PNG_ROW_IN_INTERLACE_PASS(y, pass) != 0;
+        if (touched) {
+          store_->read(y, 0, row);
+        }
+        guarded(
+            png_, error_, [&] { png_read_row(png_, row.data(), nullptr); }, true);
+        if (touched) {
+          store_->write(y, row);
+        }
+      }
+    }
+  }
+
+  SourceReader reader_;
+  ErrorText error_;
+  png_structp png_ = nullptr;
+  png_infop info_ = nullptr;
+  std::size_t rowBytes_ = 0;
+  std::optional<RowStore> store_;
+  std::uint32_t row_ = 0;
+};
+
+void writeSink(png_structp png, png_bytep data, png_size_t length) {
+  auto* sink = static_cast<ByteSink*>(png_get_io_ptr(png));
+  try {
+    sink->append(std::span<const std::uint8_t>(data, length));
+  } catch (...) {
+    static_cast<ErrorText*>(png_get_error_ptr(png))->cause = std::current_exception();
+    png_error(png, "the file cannot be written");
+  }
+}
+
+void flushNothing(png_structp) {}
+
+class PngEncoder final : public Encoder {
+ public:
+  PngEncoder() {
+    png_ = png_create_write_struct(PNG_LIBPNG_VER_STRING, &error_, onError, onWarning);
+    info_ = png_ ? png_create_info_struct(png_) : nullptr;
+    if (info_ == nullptr) {
+      png_destroy_write_struct(&png_, nullptr);
+      throw std::bad_alloc();
+    }
+  }
+
+  ~PngEncoder() override { png_destroy_write_struct(&png_, &info_); }
+
+  void start(const EncodedRows& result, ByteSink& sink) override {
+    int colorType = PNG_COLOR_TYPE_RGB;
+    switch (result.model) {
+      case ColorModel::Gray:
+        colorType = PNG_COLOR_TYPE_GRAY;
+        break;
+      case ColorModel::GrayAlpha:
+        colorType = PNG_COLOR_TYPE_GRAY_ALPHA;
+        break;
+      case ColorModel::Rgb:
+        break;
+      case ColorModel::Rgba:
+        colorType = PNG_COLOR_TYPE_RGB_ALPHA;
+        break;
+      case ColorModel::Cmyk:
+        throw std::logic_error("a PNG cannot hold CMYK");
+    }
+    guarded(
+        png_, error_,
+        [&] {
+          png_set_write_fn(png_, &sink, writeSink, flushNothing);
+          png_set_compression_level(png_, compressionLevel);
+          png_set_IHDR(png_, info_, result.size.width, result.size.height, 8, colorType,
+                       PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+          png_write_info(png_, info_);
+        },
+        false);
+  }
+
+  void writeRow(std::span<const std::uint8_t> row) override {
+    guarded(
+        png_, error_, [&] { png_write_row(png_, row.data()); }, false);
+  }
+
+  void finish() override {
+    guarded(
+        png_, error_, [&] { png_write_end(png_, info_); }, false);
+  }
+
+ private:
+  ErrorText error_;
+  png_structp png_ = nullptr;
+  png_infop info_ = nullptr;
+};
+
+}  // namespace
+
+std::unique_ptr<Decoder> pngDecoder(const ByteSource& source) {
+  return std::make_unique<PngDecoder>(source);
+}
+
+std::unique_ptr<Encoder> pngEncoder() { return std::make_unique<PngEncoder>(); }
+
+}  // namespace karvelo::converter

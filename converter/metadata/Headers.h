@@ -1,0 +1,35 @@
+#pragma once
+
+#include "converter/engine/ByteSource.h"
+#include "converter/engine/Picture.h"
+
+#include <optional>
+#include <span>
+
+// What a picture's headers say, read from the file's bytes before any pixel is decoded: the same
+// code on every platform, whatever codec decodes the pixels afterwards.
+namespace karvelo::converter {
+
+struct PictureHeaders {
+  PixelSize size;  // as stored
+  Metadata metadata;
+};
+
+// The format that a file's first bytes announce.
+std::optional<PictureFormat> detectFormat(std::span<const std::uint8_t> head);
+
+// Reads the stored size, the orientation, the ICC profile and the EXIF data. Throws
+// ConversionError: DamagedPicture when the headers are cut short or declare more pixels than the
+// file's bytes could hold, UnsupportedFormat for a kind of picture that is not converted
+// (animated WebP, BigTIFF), PictureTooLarge above the 500-megapixel limit.
+PictureHeaders readHeaders(PictureFormat format, const ByteSource& source);
+
+// Whether an ICC profile can describe pixels of the given model: a CMYK profile only CMYK pixels,
+// an RGB or gray profile only other pixels (a CMYK picture that a decoder turned into RGB loses its
+// profile). A profile of another or unknown space is kept.
+bool profileFits(std::span<const std::uint8_t> icc, ColorModel model);
+
+// The largest side, in pixels, that the format can store.
+std::uint32_t maxSide(PictureFormat format);
+
+}  // namespace karvelo::converter

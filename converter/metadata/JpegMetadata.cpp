@@ -1,0 +1,184 @@
+#include "converter/core/ConversionError.h"
+#include "converter/core/TargetSize.h"
+#include "converter/metadata/FormatMetadata.h"
+
+#include <algorithm>
+#include <map>
+#include <string_view>
+
+namespace karvelo::converter {
+
+namespace {
+
+constexpr std::string_view exifTag{"Exif\0\0", 6};
+constexpr std::string_view iccTag{"ICC_PROFILE\0", 12};
+constexpr std::size_t maxSegmentPayload = 65533;
+constexpr std::size_t maxIccChunk = maxSegmentPayload - iccTag.size() - 2;
+
+bool isFrameMarker(std::uint8_t marker) {
+  return marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
+}
+
+bool startsWith(std::span<const std::uint8_t> payload, std::string_view tag) {
+  return payload.size() >= tag.size() &&
+         std::equal(tag.begin(), tag.end(), payload.begin(),
+                    [](char a, std::uint8_t b) { return static_cast<std::uint8_t>(a) == b; });
+}
+
+// The fewest 8 x 8 blocks of coefficients the frame can be coded in, from its size and the
+// sampling of its components (`components` is the frame header from its component count on).
+std::uint64_t blocksOf(PixelSize size, std::span<const std::uint8_t> components) {
+  const std::size_t count = components.empty() ? 0 : components[0];
+  if (components.size() < 1 + 3 * count) {
+    damagedPicture("the JPEG frame header is cut short");
+  }
+  std::uint32_t maxH = 1;
+  std::uint32_t maxV = 1;
+  for (std::size_t i = 0; i < count; ++i) {
+    maxH = std::max<std::uint32_t>(maxH, components[2 + 3 * i] >> 4);
+    maxV = std::max<std::uint32_t>(maxV, components[2 + 3 * i] & 15);
+  }
+  std::uint64_t blocks = 0;
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::uint64_t h = std::max(1, components[2 + 3 * i] >> 4);
+    const std::uint64_t v = std::max(1, components[2 + 3 * i] & 15);
+    const std::uint64_t width = (size.width * h + maxH - 1) / maxH;
+    const std::uint64_t height = (size.height * v + maxV - 1) / maxV;
+    blocks += (width + 7) / 8 * ((height + 7) / 8);
+  }
+  return blocks;
+}
+
+}  // namespace
+
+PictureHeaders readJpegHeaders(const ByteSource& source) {
+  PictureHeaders headers;
+  std::map<int, std::vector<std::uint8_t>> iccChunks;
+  int iccCount = 0;
+  bool sawFrame = false;
+  bool huffmanDct = false;
+  std::uint64_t blocks = 0;
+  std::uint64_t pos = 2;
+  for (;;) {
+    std::uint8_t marker[2];
+    if (source.readAt(pos, marker, 2) != 2) {
+      damagedPicture("the JPEG file ends before its first scan");
+    }
+    if (marker[0] != 0xFF) {
+      damagedPicture("a JPEG marker is missing");
+    }
+    if (marker[1] == 0xFF) {  // fill byte
+      ++pos;
+      continue;
+    }
+    pos += 2;
+    if ((marker[1] >= 0xD0 && marker[1] <= 0xD7) || marker[1] == 0x01) {
+      continue;
+    }
+    if (marker[1] == 0xD8 || marker[1] == 0xD9) {
+      damagedPicture("the JPEG file ends before its first scan");
+    }
+    std::uint8_t lengthBytes[2];
+    if (source.readAt(pos, lengthBytes, 2) != 2) {
+      damagedPicture("the JPEG file ends before its first scan");
+    }
+    const std::uint32_t length = bigEndian16(lengthBytes);
+    if (length < 2 || pos + length > source.size()) {
+      damagedPicture("a JPEG segment has a bad length");
+    }
+    if (marker[1] == 0xDA) {
+      if (!sawFrame) {
+        damagedPicture("the JPEG file has no frame header before its first scan");
+      }
+      // Each block costs at least one bit in the first scan of a Huffman-coded picture: a file
+      // too short for that is cut short, whatever its header claims, and is refused before any
+      // pixel memory is taken for it.
+      checkSourceSize(headers.size);
+      if (huffmanDct && blocks > (source.size() - pos) * 8) {
+        damagedPicture("the JPEG file is too short for the " + std::to_string(headers.size.width) +
+                       " x " + std::to_string(headers.size.height) + " pixels it declares");
+      }
+      break;
+    }
+    const bool frame = isFrameMarker(marker[1]) && !sawFrame;
+    const bool app1 = marker[1] == 0xE1 && headers.metadata.exif.empty();
+    const bool app2 = marker[1] == 0xE2;
+    if (frame || app1 || app2) {
+      const std::vector<std::uint8_t> payload = source.read(pos + 2, length - 2);
+      if (frame) {
+        if (payload.size() < 6) {
+          damagedPicture("the JPEG frame header is cut short");
+        }
+        sawFrame = true;
+        headers.size = {bigEndian16(&payload[3]), bigEndian16(&payload[1])};
+        huffmanDct = marker[1] <= 0xC2;
+        blocks = blocksOf(headers.size, std::span(payload).subspan(5));
+      } else if (app1 && startsWith(payload, exifTag)) {
+        headers.metadata.exif.assign(payload.begin() + exifTag.size(), payload.end());
+      } else if (app2 && startsWith(payload, iccTag) && payload.size() > iccTag.size() + 2) {
+        iccCount = payload[iccTag.size() + 1];
+        iccChunks[payload[iccTag.size()]].assign(payload.begin() + iccTag.size() + 2,
+                                                 payload.end());
+      }
+    }
+    pos += length;
+  }
+  bool iccWhole = iccCount > 0 && static_cast<int>(iccChunks.size()) == iccCount;
+  for (int sequence = 1; iccWhole && sequence <= iccCount; ++sequence) {
+    iccWhole = iccChunks.contains(sequence);
+  }
+  for (const auto& [sequence, chunk] : iccChunks) {
+    if (iccWhole) {
+      headers.metadata.icc.insert(headers.metadata.icc.end(), chunk.begin(), chunk.end());
+    }
+  }
+  headers.metadata.orientation = orientationOf(headers.metadata.exif);
+  return headers;
+}
+
+namespace {
+
+void appendSegment(std::vector<std::uint8_t>& out, std::uint8_t marker, std::string_view tag,
+                   std::span<const std::uint8_t> head, std::span<const std::uint8_t> body) {
+  const std::size_t length = 2 + tag.size() + head.size() + body.size();
+  out.insert(out.end(), {0xFF, marker, static_cast<std::uint8_t>(length >> 8),
+                         static_cast<std::uint8_t>(length & 0xFF)});
+  out.insert(out.end(), tag.begin(), tag.end());
+  out.insert(out.end(), head.begin(), head.end());
+  out.insert(out.end(), body.begin(), body.end());
+}
+
+// The start of image, and the JFIF or Adobe segment that encoders put right after it.
+std::size_t jpegHeadLength(std::span<const std::uint8_t> start) {
+  if (start.size() < 4) {
+    return 0;
+  }
+  if (start[2] != 0xFF || (start[3] != 0xE0 && start[3] != 0xEE)) {
+    return 2;
+  }
+  return start.size() < 6 ? 0 : 4 + bigEndian16(&start[4]);
+}
+
+}  // namespace
+
+std::unique_ptr<MetadataWriter> jpegMetadataWriter(ByteSink& file, const Metadata& metadata) {
+  return std::make_unique<HeadRewriter>(
+      file, jpegHeadLength, [metadata](std::span<const std::uint8_t> head) {
+        std::vector<std::uint8_t> out(head.begin(), head.end());
+        if (!metadata.exif.empty() && metadata.exif.size() + exifTag.size() <= maxSegmentPayload) {
+          appendSegment(out, 0xE1, exifTag, {}, metadata.exif);
+        }
+        const std::size_t chunks = (metadata.icc.size() + maxIccChunk - 1) / maxIccChunk;
+        for (std::size_t i = 0; chunks <= 255 && i < chunks; ++i) {
+          const std::uint8_t numbers[2] = {static_cast<std::uint8_t>(i + 1),
+                                           static_cast<std::uint8_t>(chunks)};
+          const std::size_t begin = i * maxIccChunk;
+          appendSegment(out, 0xE2, iccTag, numbers,
+                        std::span(metadata.icc)
+                            .subspan(begin, std::min(maxIccChunk, metadata.icc.size() - begin)));
+        }
+        return out;
+      });
+}
+
+}  // namespace karvelo::converter

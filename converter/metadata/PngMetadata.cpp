@@ -1,0 +1,141 @@
+#include "converter/core/ConversionError.h"
+#include "converter/core/TargetSize.h"
+#include "converter/metadata/FormatMetadata.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace karvelo::converter {
+
+namespace {
+
+constexpr std::size_t signatureBytes = 8;
+// Deflate cannot shrink data by more than this, so compressed data this much shorter than the
+// rows it must hold is cut short.
+constexpr std::uint64_t maxDeflateRatio = 1032;
+
+bool isChunk(const std::uint8_t* type, const char* name) { return std::memcmp(type, name, 4) == 0; }
+
+std::vector<std::uint8_t> inflated(std::span<const std::uint8_t> data) {
+  std::vector<std::uint8_t> out;
+  z_stream stream{};
+  if (inflateInit(&stream) != Z_OK) {
+    return out;
+  }
+  stream.next_in = const_cast<Bytef*>(data.data());
+  stream.avail_in = static_cast<uInt>(data.size());
+  int status = Z_OK;
+  while (status == Z_OK && out.size() < maxMetadataBytes) {
+    const std::size_t done = out.size();
+    out.resize(done + 65536);
+    stream.next_out = out.data() + done;
+    stream.avail_out = 65536;
+    status = inflate(&stream, Z_NO_FLUSH);
+    out.resize(done + 65536 - stream.avail_out);
+  }
+  inflateEnd(&stream);
+  if (status != Z_STREAM_END) {
+    out.clear();  // a damaged profile is left out, not the picture refused
+  }
+  return out;
+}
+
+void putBigEndian(std::uint8_t* out, std::uint32_t value) {
+  for (int i = 0; i < 4; ++i) {
+    out[i] = static_cast<std::uint8_t>(value >> (24 - 8 * i));
+  }
+}
+
+std::vector<std::uint8_t> chunk(const char* type, std::span<const std::uint8_t> data) {
+  std::vector<std::uint8_t> out(12 + data.size());
+  putBigEndian(out.data(), static_cast<std::uint32_t>(data.size()));
+  std::memcpy(out.data() + 4, type, 4);
+  std::copy(data.begin(), data.end(), out.begin() + 8);
+  putBigEndian(
+      out.data() + 8 + data.size(),
+      static_cast<std::uint32_t>(crc32(0, out.data() + 4, static_cast<uInt>(4 + data.size()))));
+  return out;
+}
+
+}  // namespace
+
+PictureHeaders readPngHeaders(const ByteSource& source) {
+  const std::vector<std::uint8_t> head = source.read(signatureBytes, 8 + 13);
+  if (head.size() < 21 || !isChunk(&head[4], "IHDR")) {
+    damagedPicture("the PNG file has no image header");
+  }
+  PictureHeaders headers;
+  headers.size = {bigEndian32(&head[8]), bigEndian32(&head[12])};
+  const std::uint32_t bitDepth = head[16];
+  const std::uint32_t colorType = head[17];
+  const std::uint32_t channels = colorType == 2 ? 3 : colorType == 4 ? 2 : colorType == 6 ? 4 : 1;
+  const std::uint64_t rowBytes = (std::uint64_t{headers.size.width} * channels * bitDepth + 7) / 8;
+
+  std::uint64_t imageData = 0;
+  for (std::uint64_t pos = signatureBytes;;) {
+    std::uint8_t chunkHead[8];
+    if (source.readAt(pos, chunkHead, 8) != 8) {
+      break;  // cut short: the decoder tells how
+    }
+    const std::uint32_t length = bigEndian32(chunkHead);
+    const std::uint8_t* type = chunkHead + 4;
+    if (isChunk(type, "IEND") || length > 0x7FFFFFFF) {
+      break;
+    }
+    if (isChunk(type, "IDAT")) {
+      imageData += length;
+    } else if (isChunk(type, "eXIf") && length <= maxMetadataBytes &&
+               headers.metadata.exif.empty()) {
+      headers.metadata.exif = source.read(pos + 8, length);
+    } else if (isChunk(type, "iCCP") && length <= maxMetadataBytes &&
+               headers.metadata.icc.empty()) {
+      const std::vector<std::uint8_t> data = source.read(pos + 8, length);
+      const auto nameEnd = std::find(data.begin(), data.end(), 0);
+      if (nameEnd != data.end() && data.end() - nameEnd > 2 && nameEnd[1] == 0) {
+        headers.metadata.icc =
+            inflated(std::span(data).subspan(static_cast<std::size_t>(nameEnd - data.begin()) + 2));
+      }
+    }
+    pos += std::uint64_t{length} + 12;
+  }
+  checkSourceSize(headers.size);
+  if (imageData * maxDeflateRatio < rowBytes * headers.size.height) {
+    damagedPicture("the PNG file is too short for the " + std::to_string(headers.size.width) +
+                   " x " + std::to_string(headers.size.height) + " pixels it declares");
+  }
+  headers.metadata.orientation = orientationOf(headers.metadata.exif);
+  return headers;
+}
+
+std::unique_ptr<MetadataWriter> pngMetadataWriter(ByteSink& file, const Metadata& metadata) {
+  return std::make_unique<HeadRewriter>(
+      file,
+      [](std::span<const std::uint8_t> start) -> std::size_t {
+        return start.size() >= signatureBytes + 25 ? signatureBytes + 25 : 0;
+      },
+      [metadata](std::span<const std::uint8_t> head) {
+        std::vector<std::uint8_t> out(head.begin(), head.end());
+        if (!metadata.icc.empty()) {
+          uLongf size = compressBound(static_cast<uLong>(metadata.icc.size()));
+          std::vector<std::uint8_t> data = {'I', 'C', 'C', ' ', 'P', 'r', 'o',
+                                            'f', 'i', 'l', 'e', 0,   0};
+          const std::size_t start = data.size();
+          data.resize(start + size);
+          if (compress2(data.data() + start, &size, metadata.icc.data(),
+                        static_cast<uLong>(metadata.icc.size()), Z_DEFAULT_COMPRESSION) == Z_OK) {
+            data.resize(start + size);
+            const std::vector<std::uint8_t> iccp = chunk("iCCP", data);
+            out.insert(out.end(), iccp.begin(), iccp.end());
+          }
+        }
+        if (!metadata.exif.empty()) {
+          const std::vector<std::uint8_t> exif = chunk("eXIf", metadata.exif);
+          out.insert(out.end(), exif.begin(), exif.end());
+        }
+        return out;
+      });
+}
+
+}  // namespace karvelo::converter

@@ -1,0 +1,106 @@
+#include "converter/core/ConversionError.h"
+#include "converter/metadata/FormatMetadata.h"
+#include "converter/metadata/TiffDirectory.h"
+
+namespace karvelo::converter {
+
+namespace {
+
+constexpr std::uint16_t tagWidth = 256;
+constexpr std::uint16_t tagHeight = 257;
+constexpr std::uint16_t tagOrientation = 274;
+
+bool headerTag(std::uint16_t tag) {
+  return tag == tagWidth || tag == tagHeight || tag == tagOrientation || tag == tiffTagIccProfile ||
+         tag == tiffTagExifIfd || tag == tiffTagGpsIfd;
+}
+
+// The EXIF and GPS directories of a first directory, as a first directory of their own.
+TiffIfd exifPart(const TiffIfd& ifd) {
+  TiffIfd part;
+  part.bigEndian = ifd.bigEndian;
+  for (const auto& [tag, child] : ifd.children) {
+    if (tag == tiffTagExifIfd || tag == tiffTagGpsIfd) {
+      part.put(*ifd.find(tag));
+      part.children.emplace_back(tag, child);
+    }
+  }
+  return part;
+}
+
+// Rewrites the finished file's first directory at its end with the profile and the EXIF and GPS
+// directories added, and points the header at it; the pixel data stays where it is.
+class TiffMetadataWriter final : public PassingWriter {
+ public:
+  TiffMetadataWriter(ByteSink& file, const Metadata& metadata)
+      : PassingWriter(file), metadata_(metadata) {}
+
+  void finish() override {
+    const std::optional<TiffHeader> header = readTiffHeader(file_);
+    if (!header) {
+      throw std::runtime_error("the TIFF encoder wrote no TIFF header");
+    }
+    std::optional<TiffIfd> first =
+        readTiffIfd(file_, header->bigEndian, header->firstIfd, 0, nullptr, 1u << 30);
+    if (!first) {
+      throw std::runtime_error("the TIFF encoder wrote no directory");
+    }
+    if (!metadata_.icc.empty()) {
+      first->put({tiffTagIccProfile, tiffTypeUndefined,
+                  static_cast<std::uint32_t>(metadata_.icc.size()), metadata_.icc});
+    }
+    const MemorySource exif(metadata_.exif);
+    if (const auto exifHeader = readTiffHeader(exif)) {
+      if (const auto exifFirst = readTiffIfd(exif, exifHeader->bigEndian, exifHeader->firstIfd)) {
+        const TiffIfd part = exifPart(*exifFirst);
+        for (const auto& [tag, child] : part.children) {
+          first->put(*part.find(tag));
+          first->children.emplace_back(tag, child);
+        }
+      }
+    }
+    const std::uint64_t end = (file_.size() + 1) / 2 * 2;
+    if (end > 0xFFFFFFFFu) {
+      throw std::runtime_error("the TIFF file is too large for its metadata");
+    }
+    file_.writeAt(end, layOutTiffIfd(*first, header->bigEndian, static_cast<std::uint32_t>(end),
+                                     first->next));
+    file_.writeAt(4, tiffLong(static_cast<std::uint32_t>(end), header->bigEndian));
+  }
+
+ private:
+  Metadata metadata_;
+};
+
+}  // namespace
+
+PictureHeaders readTiffHeaders(const ByteSource& source) {
+  const std::optional<TiffHeader> header = readTiffHeader(source);
+  if (!header) {
+    damagedPicture("the TIFF header cannot be read");
+  }
+  const std::optional<TiffIfd> first =
+      readTiffIfd(source, header->bigEndian, header->firstIfd, 0, headerTag);
+  if (!first || !first->number(tagWidth) || !first->number(tagHeight)) {
+    damagedPicture("the TIFF file has no picture size");
+  }
+  PictureHeaders headers;
+  headers.size = {*first->number(tagWidth), *first->number(tagHeight)};
+  const std::uint32_t orientation = first->number(tagOrientation).value_or(1);
+  headers.metadata.orientation =
+      orientation >= 1 && orientation <= 8 ? static_cast<int>(orientation) : 1;
+  if (const TiffEntry* icc = first->find(tiffTagIccProfile)) {
+    headers.metadata.icc = icc->value;
+  }
+  const TiffIfd exif = exifPart(*first);
+  if (!exif.children.empty()) {
+    headers.metadata.exif = exifBlockOf(exif);
+  }
+  return headers;
+}
+
+std::unique_ptr<MetadataWriter> tiffMetadataWriter(ByteSink& file, const Metadata& metadata) {
+  return std::make_unique<TiffMetadataWriter>(file, metadata);
+}
+
+}  // namespace karvelo::converter

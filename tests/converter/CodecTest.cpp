@@ -1,0 +1,79 @@
+#include "TestPictures.h"
+
+#include "converter/core/ConversionError.h"
+#include "converter/engine/WholePicture.h"
+
+#include <gtest/gtest.h>
+
+using namespace karvelo::converter;
+using namespace karvelo::converter::testing;
+
+TEST(Codecs, DamagedFilesAreRefusedWithoutCrashing) {
+  for (PictureFormat format : {PictureFormat::Jpeg, PictureFormat::Png, PictureFormat::Webp,
+                               PictureFormat::Bmp, PictureFormat::Gif, PictureFormat::Tiff}) {
+    Picture picture;
+    picture.image =
+        ramp({48, 40}, format == PictureFormat::Jpeg ? ColorModel::Rgb : ColorModel::Rgba);
+    picture.hints.compression = 5;
+    const std::vector<std::uint8_t> whole = encodePicture(platformCodecs(), format, picture);
+    int refused = 0;
+    int cuts = 0;
+    for (std::size_t length = 1; length < whole.size(); length += 1 + whole.size() / 40, ++cuts) {
+      try {
+        decodePicture(platformCodecs(), MemorySource(std::span(whole).first(length)));
+      } catch (const ConversionError& error) {
+        EXPECT_TRUE(error.code() == ExitCode::DamagedPicture ||
+                    error.code() == ExitCode::UnsupportedFormat)
+            << static_cast<int>(format) << " at " << length << ": " << error.what();
+        ++refused;
+      }
+    }
+    // Every cut that loses pixel data is refused; GIF and TIFF may lose only trailing bytes
+    // that hold no pixels in the last cut or two.
+    EXPECT_GE(refused, cuts - 2) << static_cast<int>(format);
+  }
+  // A 24-bit bitmap that declares a palette of sixteen million colours, which it does not use.
+  Picture picture;
+  picture.image = ramp({64, 64}, ColorModel::Rgb);
+  std::vector<std::uint8_t> bitmap = encodePicture(platformCodecs(), PictureFormat::Bmp, picture);
+  bitmap[46] = bitmap[47] = bitmap[48] = 0xFF;
+  EXPECT_EQ(decodePicture(platformCodecs(), MemorySource(bitmap)).image.pixels,
+            picture.image.pixels);
+}
+
+TEST(Metadata, ProfileAndExifSurviveEveryFormatThatHoldsThem) {
+  std::vector<std::uint8_t> icc(3000);
+  for (std::size_t i = 0; i < icc.size(); ++i) {
+    icc[i] = static_cast<std::uint8_t>(i * 13 + i / 7);
+  }
+  std::copy_n("RGB ", 4, icc.begin() + 16);
+  struct Case {
+    PictureFormat format;
+    ColorModel model;
+    bool lossless;
+  };
+  for (const Case& c : {Case{PictureFormat::Jpeg, ColorModel::Rgb, false},
+                        Case{PictureFormat::Png, ColorModel::Rgba, true},
+                        Case{PictureFormat::Webp, ColorModel::Rgb, false},
+                        Case{PictureFormat::Webp, ColorModel::Rgba, false},
+                        Case{PictureFormat::Webp, ColorModel::Rgba, true},
+                        Case{PictureFormat::Tiff, ColorModel::Rgb, true}}) {
+    Picture picture;
+    picture.image = ramp({40, 30}, c.model);
+    picture.hints.lossless = c.lossless;
+    picture.metadata.icc = icc;
+    picture.metadata.exif = exifBlock(3);
+    const std::vector<std::uint8_t> bytes = encodePicture(platformCodecs(), c.format, picture);
+    const Picture back = decodePicture(platformCodecs(), MemorySource(bytes));
+    const std::string name = std::to_string(static_cast<int>(c.format)) + "/" +
+                             std::to_string(static_cast<int>(c.model));
+    EXPECT_EQ(back.image.size, picture.image.size) << name;
+    EXPECT_EQ(back.image.model, c.model) << name;
+    EXPECT_EQ(back.metadata.icc, icc) << name;
+    EXPECT_EQ(exifDate(back.metadata.exif), "2024:01:02 03:04:05") << name;
+    if (c.format != PictureFormat::Tiff) {  // a TIFF's own tag holds its orientation
+      EXPECT_EQ(back.metadata.exif, picture.metadata.exif) << name;
+      EXPECT_EQ(back.metadata.orientation, 3) << name;
+    }
+  }
+}
