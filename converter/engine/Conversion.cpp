@@ -42,6 +42,9 @@ void convert(const ConverterOptions& options) {
   }
   checkDestination(options.destFolder);
 
+  // A converter that waits for its slot has read nothing and allocated nothing yet, so that
+  // thousands of them started at once hold little more than their processes.
+  const ConversionSlot slot = ConversionSlot::acquire();
   const SourceFile source(options.source);
   if (source.size() == 0) {
     throw ConversionError(ExitCode::UnsupportedFormat, "\"" + options.source + "\" is empty");
@@ -57,7 +60,6 @@ void convert(const ConverterOptions& options) {
   checkSourceSize(header.size);
   PixelSize target = targetSize(uprightSize(header.size, header.orientation), options);
 
-  const ConversionSlot slot = ConversionSlot::acquire();
   Picture picture = codec->decode(source, decodeAtLeast(header.size, header.orientation, target));
   // Formats that keep their EXIF data after the pixels tell the orientation only now.
   target = targetSize(uprightSize(header.size, picture.orientation), options);
