@@ -1,20 +1,24 @@
-// bench_batch <work folder> [big-pictures small-pictures]
+// bench_batch <work folder> [big-pictures small-pictures [tool...]]
 //
 // A whole batch as Resize runs it: the launch loop starts one converter per picture through the
 // POSIX process start, all at once and without waiting, and the batch is done when the last
 // converter has ended (its output then exists). Against it, vipsthumbnail and ImageMagick's
-// mogrify get the same files split over N processes (N = processors). Per class of pictures
+// mogrify get the same files split over N processes (N = processors; mogrify one thread each, as
+// its OpenMP threads spin against each other otherwise). Per class of pictures
 // (12-megapixel photos, 800 x 600 photos), all to 25 %, it prints each tool's wall time, the
 // processor time of all its processes together, the peak memory of all its processes together,
 // and multiconv's ratios to the two others.
 //
 // The memory is measured in a second run of each batch, so that sampling costs the timed run
 // nothing: every few milliseconds the proportional share of resident pages (a page shared by k
-// processes counts 1/k in each) plus the page tables of every process, summed.
+// processes counts 1/k in each) plus the page tables of every process, summed; and beside it
+// how far the machine's used memory grew (which also counts the kernel's share of each process,
+// and whatever else runs on the machine meanwhile).
 
 #include "Corpus.h"
 
 #include "converter/engine/Codec.h"
+#include "converter/engine/ConversionSlot.h"
 #include "forms/Form.h"
 #include "forms/PictureBox.h"
 #include "platform/posix/PosixProcesses.h"
@@ -28,6 +32,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -58,6 +63,7 @@ struct Figures {
   double wallSeconds = 0;
   double processorSeconds = 0;
   long peakKilobytes = 0;
+  long machineKilobytes = 0;  // how far the machine's used memory grew, others' included
   int failures = 0;  // processes that failed, and outputs missing or not of the target size
 };
 
@@ -121,9 +127,9 @@ struct Tool {
   void (*start)(const Batch&);
 };
 
-const Tool tools[] = {{"multiconv", startConverters},
-                      {"vipsthumbnail", startVips},
-                      {"mogrify", startMogrify}};
+const Tool allTools[] = {{"multiconv", startConverters},
+                         {"vipsthumbnail", startVips},
+                         {"mogrify", startMogrify}};
 
 // -- measuring
 
@@ -172,6 +178,10 @@ long childrenKilobytes() {
   }
   ::closedir(proc);
   return total;
+}
+
+long machineUsedKilobytes() {
+  return procValue("/proc/meminfo", "MemTotal:") - procValue("/proc/meminfo", "MemAvailable:");
 }
 
 double seconds(const timeval& time) { return time.tv_sec + time.tv_usec / 1e6; }
@@ -231,9 +241,12 @@ Figures measure(const Tool& tool, const Batch& batch) {
 
   freshFolder(batch.out);
   std::atomic<bool> done = false;
+  const long usedBefore = machineUsedKilobytes();
   std::thread sampler([&] {
     while (!done) {
       figures.peakKilobytes = std::max(figures.peakKilobytes, childrenKilobytes());
+      figures.machineKilobytes =
+          std::max(figures.machineKilobytes, machineUsedKilobytes() - usedBefore);
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
   });
@@ -244,7 +257,8 @@ Figures measure(const Tool& tool, const Batch& batch) {
   return figures;
 }
 
-void compare(const bench::PictureClass& pictures, const fs::path& work) {
+void compare(const bench::PictureClass& pictures, const std::vector<Tool>& tools,
+             const fs::path& work) {
   Batch batch{pictures.files, work / "out", {}};
   const converter::SourceFile first(batch.files.front().string());
   const converter::PixelSize size =
@@ -267,15 +281,18 @@ void compare(const bench::PictureClass& pictures, const fs::path& work) {
 
   std::printf("\n== %s: %zu pictures to 25 %%, %u processors\n", pictures.name.c_str(),
               batch.files.size(), processors);
-  std::printf("%-14s %9s %14s %12s %9s\n", "tool", "wall s", "processor s", "peak MB",
-              "failures");
+  std::printf("%-14s %9s %14s %12s %13s %9s\n", "tool", "wall s", "processor s", "peak MB",
+              "machine +MB", "failures");
   for (const Tool& tool : tools) {
     const Figures& f = figures[tool.name];
-    std::printf("%-14s %9.2f %14.2f %12.1f %9d\n", tool.name.c_str(), f.wallSeconds,
-                f.processorSeconds, f.peakKilobytes / 1024.0, f.failures);
+    std::printf("%-14s %9.2f %14.2f %12.1f %13.1f %9d\n", tool.name.c_str(), f.wallSeconds,
+                f.processorSeconds, f.peakKilobytes / 1024.0, f.machineKilobytes / 1024.0,
+                f.failures);
   }
+  if (!figures.contains("multiconv")) return;
   const Figures& ours = figures["multiconv"];
   for (const char* peer : {"vipsthumbnail", "mogrify"}) {
+    if (!figures.contains(peer)) continue;
     const Figures& theirs = figures[peer];
     std::printf("multiconv / %-13s wall time %.3f, processor time %.3f, peak memory %.3f\n", peer,
                 ours.wallSeconds / theirs.wallSeconds,
@@ -289,12 +306,18 @@ void compare(const bench::PictureClass& pictures, const fs::path& work) {
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::cerr << "usage: bench_batch <work folder> [big-pictures small-pictures]\n";
+    std::cerr << "usage: bench_batch <work folder> [big-pictures small-pictures [tool...]]\n";
     return 2;
   }
   const fs::path work = fs::absolute(argv[1]);
   const int big = argc > 2 ? std::atoi(argv[2]) : 200;
   const int small = argc > 3 ? std::atoi(argv[3]) : 2000;
+  std::vector<Tool> tools;
+  for (const Tool& tool : allTools) {
+    if (argc <= 4 || std::find(argv + 4, argv + argc, tool.name) != argv + argc) {
+      tools.push_back(tool);
+    }
+  }
 
   // The converters are detached by the process start: adopting them lets this program wait for
   // them, count their processor time and find them for sampling.
@@ -302,10 +325,12 @@ int main(int argc, char** argv) {
   // The converters' slots and failure log, apart from any other converters on this machine.
   ::setenv("MULTICONV_SLOT_DIR", (work / "slots").c_str(), 1);
   ::setenv("XDG_STATE_HOME", (work / "state").c_str(), 1);
+  ::setenv("MAGICK_THREAD_LIMIT", "1", 1);
 
   std::cout << "generating the pictures in " << work / "corpus" << " (once) ...\n" << std::flush;
   for (const bench::PictureClass& pictures : bench::makeCorpus(work / "corpus", big, small, 0)) {
-    if (!pictures.files.empty()) compare(pictures, work);
+    if (!pictures.files.empty()) compare(pictures, tools, work);
   }
+  converter::ConversionSlot::discard((work / "slots").string());
   return 0;
 }
