@@ -127,9 +127,8 @@ struct Tool {
   void (*start)(const Batch&);
 };
 
-const Tool allTools[] = {{"multiconv", startConverters},
-                         {"vipsthumbnail", startVips},
-                         {"mogrify", startMogrify}};
+const Tool allTools[] = {
+    {"multiconv", startConverters}, {"vipsthumbnail", startVips}, {"mogrify", startMogrify}};
 
 // -- measuring
 
@@ -294,10 +293,10 @@ void compare(const bench::PictureClass& pictures, const std::vector<Tool>& tools
   for (const char* peer : {"vipsthumbnail", "mogrify"}) {
     if (!figures.contains(peer)) continue;
     const Figures& theirs = figures[peer];
-    std::printf("multiconv / %-13s wall time %.3f, processor time %.3f, peak memory %.3f\n", peer,
-                ours.wallSeconds / theirs.wallSeconds,
-                ours.processorSeconds / theirs.processorSeconds,
-                static_cast<double>(ours.peakKilobytes) / static_cast<double>(theirs.peakKilobytes));
+    std::printf(
+        "multiconv / %-13s wall time %.3f, processor time %.3f, peak memory %.3f\n", peer,
+        ours.wallSeconds / theirs.wallSeconds, ours.processorSeconds / theirs.processorSeconds,
+        static_cast<double>(ours.peakKilobytes) / static_cast<double>(theirs.peakKilobytes));
   }
   std::fflush(stdout);
 }
@@ -327,7 +326,9 @@ int main(int argc, char** argv) {
   ::setenv("XDG_STATE_HOME", (work / "state").c_str(), 1);
   ::setenv("MAGICK_THREAD_LIMIT", "1", 1);
 
-  std::cout << "generating the pictures in " << work / "corpus" << " (once) ...\n" << std::flush;
+  std::cout << "generating the pictures in " << work / "corpus"
+            << " (once) ...\n"
+            << std::flush;
   for (const bench::PictureClass& pictures : bench::makeCorpus(work / "corpus", big, small, 0)) {
     if (!pictures.files.empty()) compare(pictures, tools, work);
   }

@@ -179,7 +179,8 @@ ConversionSlot ConversionSlot::acquire() {
   // only while all slots are busy, a newcomer never takes a slot that a waiting converter is due,
   // and the trace records the events in the order they happen. The wait itself is on the
   // semaphore, outside the lock: a slot given back goes to a waiting converter at once.
-  const int lock = ::open(keyFile(*folder).c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+  const int lock =
+      ::open(keyFile(*folder).c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
   if (lock >= 0 && lockRetrying(lock, LOCK_EX) == 0) {
     if (const int id = slotSemaphores(keyFile(*folder), count); id != -1) {
       slot.kind_ = Kind::Semaphore;

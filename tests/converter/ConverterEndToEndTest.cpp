@@ -506,11 +506,10 @@ TEST_F(ConverterEndToEnd, AnUnusableSlotFolderGivesWayToTheNextPlace) {
   for (const auto& [why, slotFolder] : cases) {
     const fs::path trace = folder / "slots.trace";
     fs::remove(trace);
-    const RunResult result =
-        converter->run(sourceAndDest(source, folder / "out") + " /m:r /r:0.5 /o",
-                       {"MULTICONV_SLOT_DIR=" + slotFolder.string(),
-                        "XDG_RUNTIME_DIR=" + runtime.string(),
-                        "MULTICONV_SLOT_TRACE=" + trace.string()});
+    const RunResult result = converter->run(
+        sourceAndDest(source, folder / "out") + " /m:r /r:0.5 /o",
+        {"MULTICONV_SLOT_DIR=" + slotFolder.string(), "XDG_RUNTIME_DIR=" + runtime.string(),
+         "MULTICONV_SLOT_TRACE=" + trace.string()});
     EXPECT_EQ(result.exitCode, 0) << why;
     EXPECT_EQ(readFile(trace), "+\n-\n") << why;
     EXPECT_TRUE(fs::exists(runtime / "karvelo-slots" / "slots")) << why;
