@@ -11,7 +11,6 @@
 #include <chrono>
 #include <csignal>
 #include <fstream>
-#include <sys/file.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
