@@ -7,10 +7,13 @@
 #include <stb/stb_easy_font.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <fstream>
+#include <functional>
 #include <span>
+#include <thread>
 
 namespace karvelo::bench {
 
@@ -111,7 +114,7 @@ void fill(Image& image, int x0, int y0, int x1, int y1, const std::array<std::ui
 
 void text(Image& image, int x, int y, int zoom, const std::string& line,
           const std::array<std::uint8_t, 4>& color) {
-  static char buffer[60000];
+  thread_local char buffer[60000];
   unsigned char unused[4] = {0, 0, 0, 255};
   const int quads =
       stb_easy_font_print(0, 0, const_cast<char*>(line.c_str()), unused, buffer, sizeof buffer);
@@ -273,11 +276,15 @@ std::vector<PictureClass> makeCorpus(const std::filesystem::path& folder, int ph
   for (const auto& dir : dirs) {
     std::filesystem::create_directories(dir);
   }
-  auto make = [&](int index, const std::filesystem::path& path, auto&& build) {
+  // The missing pictures are drawn on every processor at once.
+  std::vector<std::function<void()>> missing;
+  auto make = [&](int index, const std::filesystem::path& path, Image (*build)(std::uint32_t)) {
     if (!std::filesystem::exists(path)) {
-      Picture picture;
-      picture.image = build(static_cast<std::uint32_t>(index));
-      save(path, picture, path.extension() == ".png" ? PictureFormat::Png : PictureFormat::Jpeg);
+      missing.push_back([=] {
+        Picture picture;
+        picture.image = build(static_cast<std::uint32_t>(index));
+        save(path, picture, path.extension() == ".png" ? PictureFormat::Png : PictureFormat::Jpeg);
+      });
     }
   };
   for (int i = 0; i < photos; ++i) {
@@ -295,6 +302,15 @@ std::vector<PictureClass> makeCorpus(const std::filesystem::path& folder, int ph
     make(i, path, [](std::uint32_t seed) { return screenshot({1920, 1080}, seed); });
     classes[2].files.push_back(path);
   }
+  {
+    std::atomic<std::size_t> next = 0;
+    std::vector<std::jthread> drawers(std::max(1U, std::thread::hardware_concurrency()));
+    for (std::jthread& drawer : drawers) {
+      drawer = std::jthread([&] {
+        for (std::size_t i; (i = next++) < missing.size();) missing[i]();
+      });
+    }
+  }  // every drawer has ended here
   if (large) {
     const std::filesystem::path dir = folder / "large";
     std::filesystem::create_directories(dir);

@@ -90,6 +90,10 @@ Metadata resultMetadata(Metadata metadata, PixelSize result, ColorModel model) {
 void convert(const ConverterOptions& options, const Codecs& codecs) {
   const std::string finalPath = outputPath(options);
   checkNames(finalPath, options);
+
+  // A converter that waits for its slot has read nothing and allocated nothing yet, so that
+  // thousands of them started at once hold little more than their processes.
+  const ConversionSlot slot = ConversionSlot::acquire();
   const SourceFile source(options.source);
   const PictureFormat format = formatOf(source);
   const PictureHeaders headers = readHeaders(format, source);
@@ -97,7 +101,6 @@ void convert(const ConverterOptions& options, const Codecs& codecs) {
   const PixelSize target = targetSize(uprightSize(headers.size, orientation), options);
   checkFormatLimit(target, format);
 
-  const ConversionSlot slot = ConversionSlot::acquire();
   const std::unique_ptr<Decoder> decoder = codecs.decoder(format, source);
   const DecodedRows rows = decoder->start(decodeAtLeast(headers.size, orientation, target));
   OutputFile file(finalPath, options.overwrite);

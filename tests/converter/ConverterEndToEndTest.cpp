@@ -3,6 +3,7 @@
 
 #include "converter/core/ExifBlock.h"
 #include "converter/core/ExitCode.h"
+#include "converter/engine/ConversionSlot.h"
 
 #include <gtest/gtest.h>
 #include <lcms2.h>
@@ -10,10 +11,10 @@
 #include <jpeglib.h>
 #include <zlib.h>
 
+#include <chrono>
 #include <csignal>
 #include <fstream>
 #include <map>
-#include <sys/file.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -98,7 +99,10 @@ class ConverterEndToEnd : public ::testing::Test {
     converter = std::make_unique<ConverterProcess>(folder / "run");
   }
 
-  void TearDown() override { fs::remove_all(folder); }
+  void TearDown() override {
+    converter->discardSlots();
+    fs::remove_all(folder);
+  }
 
   fs::path writeJpeg(const std::string& name, PixelSize size) {
     Picture picture;
@@ -628,34 +632,72 @@ TEST_F(ConverterEndToEnd, KilledWhileWritingLeavesNoPartialFileAndTheOriginalWho
 TEST_F(ConverterEndToEnd, SlotsAreHeldWhileConvertingAndFreedWhenTheHolderDies) {
   const fs::path source = writeJpeg("s.jpg", {64, 64});
   const unsigned slots = std::max(1U, std::thread::hardware_concurrency());
-  std::vector<pid_t> holders;
-  for (unsigned i = 0; i < slots; ++i) {
-    holders.push_back(converter->start(
-        sourceAndDest(source, folder / "out") + " /m:r /r:0.5 /suf:-" + std::to_string(i),
-        {"MULTICONV_TEST_STOP_BEFORE_RENAME=1"}));
-    int status = 0;
-    ::waitpid(holders.back(), &status, WUNTRACED);
-    ASSERT_TRUE(WIFSTOPPED(status));
-  }
-  auto freeSlots = [&] {
-    unsigned count = 0;
+  // Converters stopped with their result written hold their slots; the slot trace tells whether
+  // one more takes a slot at once ("+") or waits ("w").
+  auto startHolders = [&](const fs::path& trace) {
+    std::vector<pid_t> holders;
     for (unsigned i = 0; i < slots; ++i) {
-      const fs::path lock = converter->slotFolder() / ("slot-" + std::to_string(i) + ".lock");
-      const int fd = ::open(lock.c_str(), O_RDWR);
-      if (fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0) {
-        ++count;
-      }
-      if (fd >= 0) {
-        ::close(fd);
-      }
+      holders.push_back(converter->start(
+          sourceAndDest(source, folder / "out") + " /m:r /r:0.5 /o",
+          {"MULTICONV_TEST_STOP_BEFORE_RENAME=1", "MULTICONV_SLOT_TRACE=" + trace.string()}));
+      int status = 0;
+      ::waitpid(holders.back(), &status, WUNTRACED);
+      EXPECT_TRUE(WIFSTOPPED(status));
     }
-    return count;
+    return holders;
   };
-  EXPECT_EQ(freeSlots(), 0u);
+  const std::vector<pid_t> holders = startHolders(folder / "holders.trace");
+  const fs::path trace = folder / "waiter.trace";
+  const pid_t waiter =
+      converter->start(sourceAndDest(source, folder / "out") + " /m:r /r:0.5 /suf:-waiter",
+                       {"MULTICONV_SLOT_TRACE=" + trace.string()});
+  while (readFile(trace).empty()) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  EXPECT_EQ(readFile(trace), "w\n");
+
   for (pid_t pid : holders) {
     ::kill(pid, SIGKILL);
     ::waitpid(pid, nullptr, 0);
   }
-  EXPECT_EQ(freeSlots(), slots);
-  EXPECT_EQ(converter->run(sourceAndDest(source, folder / "out") + " /m:r /r:0.5").exitCode, 0);
+  int status = 0;
+  ::waitpid(waiter, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_EQ(readFile(trace), "w\n-\n");
+  // Every slot of the killed holders came free: as many again take one at once.
+  const fs::path again = folder / "again.trace";
+  for (pid_t pid : startHolders(again)) {
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, nullptr, 0);
+  }
+  std::string eachAtOnce;
+  for (unsigned i = 0; i < slots; ++i) eachAtOnce += "+\n";
+  EXPECT_EQ(readFile(again), eachAtOnce);
+}
+
+TEST_F(ConverterEndToEnd, AnUnusableSlotFolderGivesWayToTheNextPlace) {
+  const fs::path source = writeJpeg("f.jpg", {64, 64});
+  const fs::path runtime = folder / "runtime";
+  fs::create_directories(runtime);
+  std::ofstream(folder / "a file") << "x";
+  fs::create_directories(folder / "shared");
+  fs::permissions(folder / "shared", fs::perms::all);
+  const struct {
+    const char* why;
+    fs::path slotFolder;
+  } cases[] = {{"a file in its place", folder / "a file"},
+               {"a missing parent", folder / "missing" / "slots"},
+               {"writable by others", folder / "shared"}};
+  for (const auto& [why, slotFolder] : cases) {
+    const fs::path trace = folder / "slots.trace";
+    fs::remove(trace);
+    const RunResult result = converter->run(
+        sourceAndDest(source, folder / "out") + " /m:r /r:0.5 /o",
+        {"MULTICONV_SLOT_DIR=" + slotFolder.string(), "XDG_RUNTIME_DIR=" + runtime.string(),
+         "MULTICONV_SLOT_TRACE=" + trace.string()});
+    EXPECT_EQ(result.exitCode, 0) << why;
+    EXPECT_EQ(readFile(trace), "+\n-\n") << why;
+    EXPECT_TRUE(fs::exists(runtime / "karvelo-slots" / "slots")) << why;
+  }
+  ConversionSlot::discard((runtime / "karvelo-slots").string());
 }

@@ -1,6 +1,7 @@
 #include "ConverterProcess.h"
 
 #include "cmdline/CommandLine.h"
+#include "converter/engine/ConversionSlot.h"
 
 #include <fcntl.h>
 #include <fstream>
@@ -19,22 +20,24 @@ ConverterProcess::ConverterProcess(std::filesystem::path folder) : folder_(std::
   std::filesystem::create_directories(folder_);
 }
 
+void ConverterProcess::discardSlots() const { ConversionSlot::discard(slotFolder().string()); }
+
 std::string ConverterProcess::commandLine(const std::string& switches) const {
   return std::string(MULTICONV_PATH) + switches;
 }
 
 std::vector<std::string> ConverterProcess::environment(
     const std::vector<std::string>& extra) const {
-  std::vector<std::string> variables;
+  // The first of two equal names is the one a process reads.
+  std::vector<std::string> variables = extra;
+  variables.push_back("XDG_STATE_HOME=" + (folder_ / "state").string());
+  variables.push_back("MULTICONV_SLOT_DIR=" + slotFolder().string());
   for (char** variable = environ; *variable != nullptr; ++variable) {
     const std::string text = *variable;
     if (!text.starts_with("XDG_STATE_HOME=") && !text.starts_with("MULTICONV_")) {
       variables.push_back(text);
     }
   }
-  variables.push_back("XDG_STATE_HOME=" + (folder_ / "state").string());
-  variables.push_back("MULTICONV_SLOT_DIR=" + slotFolder().string());
-  variables.insert(variables.end(), extra.begin(), extra.end());
   return variables;
 }
 

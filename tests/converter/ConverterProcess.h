@@ -23,7 +23,7 @@ class ConverterProcess {
   // The command line the program builds: the converter's path, then `switches`.
   std::string commandLine(const std::string& switches) const;
 
-  // Runs to the end.
+  // Runs to the end. `extraEnvironment` takes precedence over the variables set for every run.
   RunResult run(const std::string& switches,
                 const std::vector<std::string>& extraEnvironment = {}) const;
 
@@ -33,6 +33,8 @@ class ConverterProcess {
 
   std::filesystem::path logFile() const { return folder_ / "state" / "karvelo" / "multiconv.log"; }
   std::filesystem::path slotFolder() const { return folder_ / "slots"; }
+  // Removes the slots of the runs; call before removing the folder.
+  void discardSlots() const;
 
  private:
   std::vector<std::string> environment(const std::vector<std::string>& extra) const;

@@ -1,4 +1,7 @@
+#include <pthread.h>
 #include <sys/wait.h>
+
+#include <csignal>
 
 #include <cerrno>
 
@@ -23,6 +26,34 @@ TEST_F(LaunchTest, StartsTheConverterOncePerCommandLineDetachedAndInOrder) {
   // The converters ran as grandchildren: nothing is left for this process to reap.
   EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), -1);
   EXPECT_EQ(errno, ECHILD);
+}
+
+TEST_F(LaunchTest, TheConverterBeginsWithNoSignalBlockedOrIgnored) {
+  writeScript(
+      folder / "multiconv",
+      "#!/bin/sh\n"
+      "out=\"$(dirname \"$0\")/records/$$\"\n"
+      "grep -E '^Sig(Blk|Ign):' /proc/$$/status > \"$out.tmp\" && mv \"$out.tmp\" \"$out\"\n");
+  // The caller blocks SIGTERM, ignores SIGPIPE and catches SIGUSR1 while it starts the converter.
+  sigset_t terminate;
+  sigset_t callers;
+  ::sigemptyset(&terminate);
+  ::sigaddset(&terminate, SIGTERM);
+  ::pthread_sigmask(SIG_BLOCK, &terminate, &callers);
+  struct sigaction ignore {};
+  ignore.sa_handler = SIG_IGN;
+  struct sigaction catcher {};
+  catcher.sa_handler = [](int) {};
+  struct sigaction pipe {};
+  struct sigaction user {};
+  ::sigaction(SIGPIPE, &ignore, &pipe);
+  ::sigaction(SIGUSR1, &catcher, &user);
+  processes.start((folder / "multiconv").string(), windowStyle::MinimizedNoFocus);
+  ::sigaction(SIGUSR1, &user, nullptr);
+  ::sigaction(SIGPIPE, &pipe, nullptr);
+  ::pthread_sigmask(SIG_SETMASK, &callers, nullptr);
+  EXPECT_EQ(records(1),
+            (std::vector<Args>{{"SigBlk:\t0000000000000000", "SigIgn:\t0000000000000000"}}));
 }
 
 TEST_F(LaunchTest, FindsTheProgramByTheRuleForUnquotedPaths) {

@@ -1,6 +1,7 @@
 #include "platform/posix/DetachedSpawn.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -40,21 +41,22 @@ std::optional<std::string> resolve(const std::string& program) {
   return std::nullopt;
 }
 
-bool openReportPipe(int (&ends)[2]) {
-#ifdef __APPLE__
-  // No pipe2 here: the flags follow at once.
-  if (::pipe(ends) != 0) return false;
-  ::fcntl(ends[0], F_SETFD, FD_CLOEXEC);
-  ::fcntl(ends[1], F_SETFD, FD_CLOEXEC);
-  return true;
-#else
-  return ::pipe2(ends, O_CLOEXEC) == 0;
-#endif
-}
-
-void writeError(int fd, int error) {
-  while (::write(fd, &error, sizeof error) < 0 && errno == EINTR) {
+// A program started from here begins with the signal state of a fresh process: no signal
+// blocked, none caught. Only system calls, as it shares the caller's memory.
+void resetSignals() {
+  struct sigaction defaults {};
+  defaults.sa_handler = SIG_DFL;
+  for (int signal = 1; signal < NSIG; ++signal) {
+    struct sigaction current {};
+    // Every caught signal, and SIGPIPE also where the caller ignores it.
+    if (::sigaction(signal, nullptr, &current) == 0 &&
+        (signal == SIGPIPE || (current.sa_handler != SIG_IGN && current.sa_handler != SIG_DFL))) {
+      ::sigaction(signal, &defaults, nullptr);
+    }
   }
+  sigset_t none;
+  ::sigemptyset(&none);
+  ::sigprocmask(SIG_SETMASK, &none, nullptr);
 }
 
 }  // namespace
@@ -68,60 +70,44 @@ int spawnDetached(const std::vector<std::string>& argv,
   for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
   args.push_back(nullptr);
 
-  // The grandchild reports a failed exec through this pipe; a successful exec closes it. Both
-  // descriptors are close-on-exec from the start, so that no program that another thread starts
-  // meanwhile holds the pipe open (which would keep the read below waiting for it to end).
-  int report[2];
-  if (!openReportPipe(report)) return errno;
+  // The program runs as a grandchild whose parent ends at once. Both are made with vfork, so
+  // that neither copies this process's memory map: with fork, each start of a converter cost
+  // the program time in proportion to its own size, and a batch of small pictures went only as
+  // fast as the program could fork. Until the program has been executed, the two share this
+  // process's memory: they make only system calls, every signal stays blocked until the program's
+  // own defaults are in place, and a failure is reported through `error`.
   // The program reads nothing from the caller's input.
   const int devNull = ::open("/dev/null", O_RDWR | O_CLOEXEC);
-
-  const pid_t child = ::fork();
-  if (child < 0) {
-    const int error = errno;
-    ::close(report[0]);
-    ::close(report[1]);
-    if (devNull >= 0) ::close(devNull);
-    return error;
-  }
+  sigset_t all;
+  sigset_t callers;
+  ::sigfillset(&all);
+  ::pthread_sigmask(SIG_SETMASK, &all, &callers);
+  volatile int error = 0;
+  const pid_t child = ::vfork();
   if (child == 0) {
-    // Only async-signal-safe calls from here on.
-    ::close(report[0]);
-    const pid_t grandchild = ::fork();
-    if (grandchild < 0) {
-      writeError(report[1], errno);
-      ::_exit(1);
-    }
-    if (grandchild > 0) ::_exit(0);
-    ::setsid();
-    // The program starts with the signal state of a fresh process, not the caller's.
-    sigset_t none;
-    ::sigemptyset(&none);
-    ::sigprocmask(SIG_SETMASK, &none, nullptr);
-    struct sigaction defaults {};
-    defaults.sa_handler = SIG_DFL;
-    ::sigaction(SIGPIPE, &defaults, nullptr);
-    if (devNull >= 0) ::dup2(devNull, STDIN_FILENO);
-    if (directory && ::chdir(directory->c_str()) != 0) {
-      writeError(report[1], errno);
+    const pid_t grandchild = ::vfork();
+    if (grandchild == 0) {
+      ::setsid();
+      if (devNull >= 0) ::dup2(devNull, STDIN_FILENO);
+      if (directory && ::chdir(directory->c_str()) != 0) {
+        error = errno;
+        ::_exit(127);
+      }
+      resetSignals();
+      ::execv(program->c_str(), args.data());
+      error = errno;
       ::_exit(127);
     }
-    ::execv(program->c_str(), args.data());
-    writeError(report[1], errno);
-    ::_exit(127);
+    if (grandchild < 0) error = errno;
+    ::_exit(0);
   }
-
-  ::close(report[1]);
+  if (child < 0) error = errno;
+  ::pthread_sigmask(SIG_SETMASK, &callers, nullptr);
   if (devNull >= 0) ::close(devNull);
   int status = 0;
-  while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+  while (child > 0 && ::waitpid(child, &status, 0) < 0 && errno == EINTR) {
   }
-  int error = 0;
-  ssize_t got;
-  while ((got = ::read(report[0], &error, sizeof error)) < 0 && errno == EINTR) {
-  }
-  ::close(report[0]);
-  return got == static_cast<ssize_t>(sizeof error) ? error : 0;
+  return error;
 }
 
 }  // namespace karvelo::platform
