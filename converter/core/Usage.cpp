@@ -60,7 +60,9 @@ const std::string_view logFile =
 const std::string_view usageTail = R"(
 Examples:
   multiconv /s:beach.jpg /d:small /m:r /r:0.5
+      halves both sides into small/beach.jpg
   multiconv /s:beach.jpg /d:. /m:wr /w:640 /suf:-640
+      writes beach-640.jpg, 640 pixels wide, beside beach.jpg
 )";
 
 }  // namespace
