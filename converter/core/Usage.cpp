@@ -70,8 +70,12 @@ Examples:
 std::string usageText() { return std::string(usageHead).append(logFile).append(usageTail); }
 
 std::string versionText() {
-  return "multiconv " + std::to_string(version::Major) + "." + std::to_string(version::Minor) +
-         "." + std::to_string(version::Revision) + "\n";
+  std::string text = "multiconv ";
+  for (const int number : {version::Major, version::Minor, version::Revision}) {
+    text.append(std::to_string(number)).push_back('.');
+  }
+  text.back() = '\n';
+  return text;
 }
 
 InfoRequest infoRequest(std::string_view commandLine) {

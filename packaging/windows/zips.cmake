@@ -6,6 +6,7 @@
 #   cmake -DVERSION=1.0.0 -DSOURCE_DIR=<this folder> -DBUILD_ROOT=<build> -DOUTPUT_DIR=<packages>
 #         -P zips.cmake
 
+get_filename_component(OUTPUT_DIR ${OUTPUT_DIR} ABSOLUTE)
 foreach(arch win32 win64)
   if(arch STREQUAL win32)
     set(build ${BUILD_ROOT}/mingw32)
