@@ -1,8 +1,10 @@
 # make test: install what is missing, configure, build and run every test.
 # make run:  install what is missing, build and open Karvelo.
+# make package: build the Linux and Windows programs, then the Debian package and the Windows
+#               zips into build/packages/ (saying which Windows programs are not built yet).
 PRESET ?= $(if $(CI),ci,dev)
 
-.PHONY: test run build deps configure clean
+.PHONY: test run build deps configure clean package
 
 deps:
 	@scripts/install-deps
@@ -18,6 +20,13 @@ test: build
 
 run: build
 	@build/bin/karvelo
+
+package: build
+	@for preset in mingw32 mingw64; do \
+	  cmake --preset $$preset >/dev/null && cmake --build --preset $$preset || exit 1; \
+	done
+	@rm -rf build/packages
+	@cmake --build --preset $(PRESET) --target package windows_zips
 
 clean:
 	rm -rf build

@@ -3,9 +3,11 @@
 
 #include "converter/core/ConversionError.h"
 #include "converter/core/SwitchParser.h"
+#include "converter/core/Usage.h"
 #include "converter/engine/Conversion.h"
 #include "converter/engine/FailureLog.h"
 
+#include <cstdio>
 #include <new>
 #include <string>
 #include <vector>
@@ -44,6 +46,16 @@ int main(int argc, char** argv) {
     commandLine += (commandLine.empty() ? "" : " ") + word;
   }
 #endif
+  switch (infoRequest(commandLine)) {
+    case InfoRequest::Usage:
+      std::fputs(usageText().c_str(), stdout);
+      return 0;
+    case InfoRequest::Version:
+      std::fputs(versionText().c_str(), stdout);
+      return 0;
+    case InfoRequest::None:
+      break;
+  }
   try {
     convert(parseSwitches(words), platformCodecs());
     return 0;
