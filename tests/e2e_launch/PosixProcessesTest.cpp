@@ -31,9 +31,15 @@ TEST_F(LaunchTest, StartsTheConverterOncePerCommandLineDetachedAndInOrder) {
 TEST_F(LaunchTest, TheConverterBeginsWithNoSignalBlockedOrIgnored) {
   writeScript(
       folder / "multiconv",
+      // The shell reads its own state with built-ins before it starts anything: while it forks
+      // a command, the shell blocks every signal for a moment, and a reader running beside it
+      // would see that.
       "#!/bin/sh\n"
-      "out=\"$(dirname \"$0\")/records/$$\"\n"
-      "grep -E '^Sig(Blk|Ign):' /proc/$$/status > \"$out.tmp\" && mv \"$out.tmp\" \"$out\"\n");
+      "out=\"${0%/*}/records/$$\"\n"
+      "while IFS= read -r line; do\n"
+      "  case \"$line\" in SigBlk:*|SigIgn:*) echo \"$line\" ;; esac\n"
+      "done < /proc/$$/status > \"$out.tmp\"\n"
+      "mv \"$out.tmp\" \"$out\"\n");
   // The caller blocks SIGTERM, ignores SIGPIPE and catches SIGUSR1 while it starts the converter.
   sigset_t terminate;
   sigset_t callers;
