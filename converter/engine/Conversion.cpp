@@ -90,7 +90,7 @@ Metadata resultMetadata(Metadata metadata, PixelSize result, ColorModel model) {
 void convert(const ConverterOptions& options, const Codecs& codecs) {
   const std::string finalPath = outputPath(options);
   checkNames(finalPath, options);
-  const SourceFile source(options.source);
+  SourceFile source(options.source);
   const PictureFormat format = formatOf(source);
   const PictureHeaders headers = readHeaders(format, source);
   const int orientation = headers.metadata.orientation;
@@ -98,7 +98,7 @@ void convert(const ConverterOptions& options, const Codecs& codecs) {
   checkFormatLimit(target, format);
 
   const ConversionSlot slot = ConversionSlot::acquire();
-  const std::unique_ptr<Decoder> decoder = codecs.decoder(format, source);
+  std::unique_ptr<Decoder> decoder = codecs.decoder(format, source);
   const DecodedRows rows = decoder->start(decodeAtLeast(headers.size, orientation, target));
   OutputFile file(finalPath, options.overwrite);
   const std::unique_ptr<MetadataWriter> sink =
@@ -119,6 +119,9 @@ void convert(const ConverterOptions& options, const Codecs& codecs) {
   upright.finish();
   encoder->finish();
   sink->finish();
+  // Windows cannot put a file in place of one that is open, and with /o the source is that file.
+  decoder.reset();
+  source.close();
   file.commit();
 }
 

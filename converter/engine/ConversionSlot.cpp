@@ -24,21 +24,46 @@ unsigned slotCount() { return std::max(1U, std::thread::hardware_concurrency());
 // Appends "+" when a slot is taken and "-" before it is given back to the file named by
 // MULTICONV_SLOT_TRACE, so that a test can replay how many conversions overlapped.
 void trace(char mark) {
-#ifndef _WIN32
+  const char line[2] = {mark, '\n'};
+#ifdef _WIN32
+  const wchar_t* path = ::_wgetenv(L"MULTICONV_SLOT_TRACE");
+  if (path == nullptr || *path == L'\0') {
+    return;
+  }
+  const HANDLE file = ::CreateFileW(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file != INVALID_HANDLE_VALUE) {
+    DWORD written = 0;
+    ::WriteFile(file, line, sizeof line, &written, nullptr);
+    ::CloseHandle(file);
+  }
+#else
   const char* path = std::getenv("MULTICONV_SLOT_TRACE");
   if (path == nullptr || *path == '\0') {
     return;
   }
   const int fd = ::open(path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
   if (fd >= 0) {
-    const char line[2] = {mark, '\n'};
     [[maybe_unused]] const ssize_t written = ::write(fd, line, sizeof line);
     ::close(fd);
   }
-#else
-  (void)mark;
 #endif
 }
+
+#ifdef _WIN32
+// A named mutex in the session's namespace. MULTICONV_SLOT_DIR, when set, names another set of
+// slots (tests use their own); a name cannot hold a backslash.
+std::wstring slotName(unsigned index) {
+  std::wstring name = L"Local\\karvelo-multiconv-";
+  if (const wchar_t* set = ::_wgetenv(L"MULTICONV_SLOT_DIR"); set != nullptr && *set != L'\0') {
+    for (const wchar_t* c = set; *c != L'\0'; ++c) {
+      name += *c == L'\\' ? L'/' : *c;
+    }
+    name += L'-';
+  }
+  return name + L"slot-" + std::to_wstring(index);
+}
+#endif
 
 #ifndef _WIN32
 std::string slotFolder() {
@@ -70,29 +95,28 @@ ConversionSlot ConversionSlot::acquire() {
   ConversionSlot slot;
   const unsigned count = slotCount();
 #ifdef _WIN32
-  // Named mutexes in the session's namespace; an abandoned mutex (its owner died) is free.
-  for (;;) {
-    HANDLE handles[MAXIMUM_WAIT_OBJECTS];
-    const unsigned used = std::min<unsigned>(count, MAXIMUM_WAIT_OBJECTS);
-    for (unsigned i = 0; i < used; ++i) {
-      const std::wstring name = L"Local\\karvelo-multiconv-slot-" + std::to_wstring(i);
-      handles[i] = ::CreateMutexW(nullptr, FALSE, name.c_str());
-      if (handles[i] == nullptr) {
-        return slot;
+  // An abandoned mutex (its owner died) is free, and waiting on it takes it.
+  HANDLE handles[MAXIMUM_WAIT_OBJECTS];
+  const unsigned used = std::min<unsigned>(count, MAXIMUM_WAIT_OBJECTS);
+  for (unsigned i = 0; i < used; ++i) {
+    handles[i] = ::CreateMutexW(nullptr, FALSE, slotName(i).c_str());
+    if (handles[i] == nullptr) {
+      for (unsigned made = 0; made < i; ++made) {
+        ::CloseHandle(handles[made]);
       }
+      return slot;
     }
-    const DWORD result = ::WaitForMultipleObjects(used, handles, FALSE, INFINITE);
-    for (unsigned i = 0; i < used; ++i) {
-      const bool taken = result == WAIT_OBJECT_0 + i || result == WAIT_ABANDONED_0 + i;
-      if (taken) {
-        slot.handle_ = reinterpret_cast<std::intptr_t>(handles[i]);
-      } else {
-        ::CloseHandle(handles[i]);
-      }
+  }
+  const DWORD result = ::WaitForMultipleObjects(used, handles, FALSE, INFINITE);
+  for (unsigned i = 0; i < used; ++i) {
+    if (result == WAIT_OBJECT_0 + i || result == WAIT_ABANDONED_0 + i) {
+      slot.handle_ = reinterpret_cast<std::intptr_t>(handles[i]);
+    } else {
+      ::CloseHandle(handles[i]);
     }
-    if (slot.handle_ != -1) {
-      break;
-    }
+  }
+  if (slot.handle_ == -1) {
+    return slot;  // the wait failed: convert without a slot rather than not at all
   }
 #else
   const std::string folder = slotFolder();

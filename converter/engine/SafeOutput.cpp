@@ -32,10 +32,19 @@ constexpr std::size_t gatherBytes = 256 * 1024;
   throw ConversionError(ExitCode::WriteFailure, "cannot write \"" + path + "\": " + why);
 }
 
+// Lets a test kill the converter at this exact point: it stops itself (SIGSTOP), or on Windows
+// sets the event that the variable names and waits there.
 void stopHereForTests() {
-#ifndef _WIN32
+#ifdef _WIN32
+  if (const wchar_t* event = ::_wgetenv(L"MULTICONV_TEST_STOP_BEFORE_RENAME"); event && *event) {
+    if (const HANDLE stopped = ::OpenEventW(EVENT_MODIFY_STATE, FALSE, event)) {
+      ::SetEvent(stopped);
+    }
+    ::Sleep(INFINITE);
+  }
+#else
   if (const char* pause = std::getenv("MULTICONV_TEST_STOP_BEFORE_RENAME"); pause && *pause) {
-    std::raise(SIGSTOP);  // lets a test kill the converter at this exact point
+    std::raise(SIGSTOP);
   }
 #endif
 }

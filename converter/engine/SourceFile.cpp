@@ -24,6 +24,8 @@ namespace {
 
 }  // namespace
 
+SourceFile::~SourceFile() { close(); }
+
 #ifdef _WIN32
 
 SourceFile::SourceFile(const std::string& path) : path_(path) {
@@ -45,7 +47,12 @@ SourceFile::SourceFile(const std::string& path) : path_(path) {
   size_ = static_cast<std::uint64_t>(size.QuadPart);
 }
 
-SourceFile::~SourceFile() { ::CloseHandle(reinterpret_cast<HANDLE>(handle_)); }
+void SourceFile::close() {
+  if (handle_ != -1) {
+    ::CloseHandle(reinterpret_cast<HANDLE>(handle_));
+    handle_ = -1;
+  }
+}
 
 std::size_t SourceFile::readAt(std::uint64_t offset, void* buffer, std::size_t length) const {
   std::size_t done = 0;
@@ -86,7 +93,12 @@ SourceFile::SourceFile(const std::string& path) : path_(path) {
   size_ = static_cast<std::uint64_t>(status.st_size);
 }
 
-SourceFile::~SourceFile() { ::close(static_cast<int>(handle_)); }
+void SourceFile::close() {
+  if (handle_ != -1) {
+    ::close(static_cast<int>(handle_));
+    handle_ = -1;
+  }
+}
 
 std::size_t SourceFile::readAt(std::uint64_t offset, void* buffer, std::size_t length) const {
   std::size_t done = 0;

@@ -16,22 +16,26 @@ inline std::wstring widen(const std::string& text) {
   return wide;
 }
 
-// A path for the wide calls: absolute paths get the "\\?\" form, so that paths longer than
-// 260 characters work too.
+// A path for the wide calls: made full (from the current folder, with "." and ".." resolved and
+// every slash a backslash), in the "\\?\" form that lifts the 260-character limit.
 inline std::wstring widePath(const std::string& path) {
-  std::wstring wide = widen(path);
-  for (wchar_t& c : wide) {
-    if (c == L'/') {
-      c = L'\\';
-    }
+  const std::wstring wide = widen(path);
+  if (wide.empty() || wide.starts_with(L"\\\\?\\")) {
+    return wide;
   }
-  if (wide.size() >= 3 && wide[1] == L':' && wide[2] == L'\\') {
-    return L"\\\\?\\" + wide;
+  std::wstring full(::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr), L'\0');
+  full.resize(::GetFullPathNameW(wide.c_str(), static_cast<DWORD>(full.size()), full.data(),
+                                 nullptr));
+  if (full.empty()) {
+    return wide;
   }
-  if (wide.starts_with(L"\\\\") && !wide.starts_with(L"\\\\?\\")) {
-    return L"\\\\?\\UNC\\" + wide.substr(2);
+  if (full.size() >= 3 && full[1] == L':' && full[2] == L'\\') {
+    return L"\\\\?\\" + full;
   }
-  return wide;
+  if (full.starts_with(L"\\\\") && !full.starts_with(L"\\\\.\\")) {
+    return L"\\\\?\\UNC\\" + full.substr(2);
+  }
+  return full;
 }
 
 }  // namespace karvelo::converter
