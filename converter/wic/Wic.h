@@ -1,0 +1,36 @@
+#pragma once
+
+#include "converter/engine/Codec.h"
+
+#include <string>
+
+#include <wincodec.h>
+#include <wrl/client.h>
+
+// The converter's codecs on the Windows Imaging Component.
+namespace karvelo::converter::wic {
+
+using Microsoft::WRL::ComPtr;
+
+// The imaging factory, made on first use, so that a converter waiting for its slot has not yet
+// loaded the imaging component. Throws std::runtime_error when the component is missing.
+IWICImagingFactory& factory();
+
+// The container of a format, and its name for messages.
+const GUID& containerOf(PictureFormat format);
+std::string nameOf(PictureFormat format);
+
+// "0x88982F50": a failed call's result, for messages.
+std::string hex(HRESULT result);
+
+// The encoder of a format; throws ConversionError(UnsupportedFormat) when the system has none.
+ComPtr<IWICBitmapEncoder> createEncoder(PictureFormat format);
+
+// Whether this system's encoder of the format takes the pixel format as it is.
+bool encoderTakes(PictureFormat format, const GUID& pixelFormat);
+
+std::unique_ptr<Decoder> wicDecoder(PictureFormat format, const ByteSource& source);
+std::unique_ptr<Encoder> wicEncoder(PictureFormat format);
+std::unique_ptr<Encoder> wicGifEncoder();
+
+}  // namespace karvelo::converter::wic
