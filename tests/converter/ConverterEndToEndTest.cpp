@@ -5,14 +5,10 @@
 #include "converter/core/ExitCode.h"
 
 #include <gtest/gtest.h>
-#include <lcms2.h>
 
-#include <csignal>
+#include <algorithm>
 #include <fstream>
-#include <sys/file.h>
-#include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 using namespace karvelo::converter;
@@ -52,25 +48,39 @@ std::vector<std::uint8_t> exifWithOrientation(std::uint16_t orientation) {
           0};
 }
 
+// The smallest ICC profile header: its size, version 2.1, a display profile of the colour space,
+// the "acsp" signature and no tags. Enough to be carried and recognised.
+std::vector<std::uint8_t> iccProfile(const char* colorSpace) {
+  std::vector<std::uint8_t> profile(132, 0);
+  profile[3] = 132;
+  profile[8] = 2;
+  profile[9] = 0x10;
+  std::copy_n("mntr", 4, profile.begin() + 12);
+  std::copy_n(colorSpace, 4, profile.begin() + 16);
+  std::copy_n("XYZ ", 4, profile.begin() + 20);
+  std::copy_n("acsp", 4, profile.begin() + 36);
+  return profile;
+}
+
 class ConverterEndToEnd : public ::testing::Test {
  protected:
   void SetUp() override {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
     folder = fs::temp_directory_path() /
-             ("multiconv-e2e-" + std::to_string(::getpid()) + "-" + info->name());
-    fs::remove_all(folder);
+             ("multiconv-e2e-" + processTag() + "-" + info->name());
+    removeAll(folder);
     fs::create_directories(folder / "in");
     fs::create_directories(folder / "out");
     converter = std::make_unique<ConverterProcess>(folder / "run");
   }
 
-  void TearDown() override { fs::remove_all(folder); }
+  void TearDown() override { removeAll(folder); }
 
   fs::path writeJpeg(const std::string& name, PixelSize size) {
     Picture picture;
     picture.image = ramp(size, ColorModel::Rgb);
-    writePicture(folder / "in" / name, picture, PictureFormat::Jpeg);
-    return folder / "in" / name;
+    writePicture(folder / "in" / pathOf(name), picture, PictureFormat::Jpeg);
+    return folder / "in" / pathOf(name);
   }
 
   std::size_t filesIn(const fs::path& dir) const {
@@ -136,6 +146,9 @@ TEST_F(ConverterEndToEnd, EveryFormatComesOutInItselfWithAlphaAndSize) {
                         Case{PictureFormat::Gif, "a.gif", ColorModel::Rgba, false},
                         Case{PictureFormat::Tiff, "a.tif", ColorModel::Rgba, true},
                         Case{PictureFormat::Tiff, "g.tiff", ColorModel::Gray, true}}) {
+    if (!platformWrites(c.format)) {
+      continue;  // WebP where the system has no WebP codec
+    }
     Picture picture;
     picture.image = ramp({120, 90}, c.model);
     picture.hints.lossless = c.lossless;
@@ -146,12 +159,14 @@ TEST_F(ConverterEndToEnd, EveryFormatComesOutInItselfWithAlphaAndSize) {
     ASSERT_EQ(result.exitCode, 0) << c.name << ": " << result.errorOutput;
     const Picture output = readPicture(folder / "out" / c.name);
     EXPECT_EQ(output.image.size, (PixelSize{60, 45})) << c.name;
-    EXPECT_EQ(hasAlpha(output.image.model), hasAlpha(c.model)) << c.name;
+    // Alpha as the source holds it: some Windows encoders store none in a BMP.
+    const bool alpha = hasAlpha(readPicture(folder / "in" / c.name).image.model);
+    EXPECT_EQ(hasAlpha(output.image.model), alpha) << c.name;
     // The first bytes name the same format.
     const std::string in = readFile(folder / "in" / c.name).substr(0, 2);
     EXPECT_EQ(readFile(folder / "out" / c.name).substr(0, 2), in) << c.name;
     // The opaque corner (bottom left) stays opaque, the nearly clear top edge stays clear.
-    if (hasAlpha(c.model)) {
+    if (alpha) {
       const Image& image = output.image;
       const std::size_t alpha = static_cast<std::size_t>(image.channels() - 1);
       const std::size_t clear = image.size.width / 10 * image.channels() + alpha;
@@ -206,7 +221,8 @@ TEST_F(ConverterEndToEnd, AllEightOrientationsComeOutUprightWithTheTagReset) {
 }
 
 TEST_F(ConverterEndToEnd, CmykAndAdobeRgbKeepTheirColoursAndProfiles) {
-  // CMYK, with a profile large enough to need two APP2 segments.
+  // CMYK, with a profile large enough to need two APP2 segments, where the platform's JPEG codec
+  // keeps CMYK (a Windows encoder that cannot write it faithfully gets colour instead).
   Picture cmyk;
   cmyk.image = Image::blank({96, 64}, ColorModel::Cmyk);
   for (std::size_t i = 0; i < cmyk.image.pixels.size(); i += 4) {
@@ -215,38 +231,31 @@ TEST_F(ConverterEndToEnd, CmykAndAdobeRgbKeepTheirColoursAndProfiles) {
     cmyk.image.pixels[i + 2] = 10;
     cmyk.image.pixels[i + 3] = 30;
   }
+  cmyk.metadata.icc = iccProfile("CMYK");
   cmyk.metadata.icc.resize(100000);
-  for (std::size_t i = 0; i < cmyk.metadata.icc.size(); ++i) {
+  for (std::size_t i = 132; i < cmyk.metadata.icc.size(); ++i) {
     cmyk.metadata.icc[i] = static_cast<std::uint8_t>(i * 7 + i / 251);
   }
   writePicture(folder / "in" / "cmyk.jpg", cmyk, PictureFormat::Jpeg);
-  ASSERT_EQ(
-      converter->run(sourceAndDest(folder / "in" / "cmyk.jpg", folder / "out") + " /m:r /r:0.5")
-          .exitCode,
-      0);
-  const Picture cmykOut = readPicture(folder / "out" / "cmyk.jpg");
-  ASSERT_EQ(cmykOut.image.model, ColorModel::Cmyk);
-  EXPECT_EQ(cmykOut.image.size, (PixelSize{48, 32}));
-  const std::uint8_t* pixel = cmykOut.image.pixels.data() + cmykOut.image.pixels.size() / 2;
-  EXPECT_NEAR(pixel[0], 200, 6);
-  EXPECT_NEAR(pixel[1], 60, 6);
-  EXPECT_NEAR(pixel[2], 10, 6);
-  EXPECT_NEAR(pixel[3], 30, 6);
-  EXPECT_EQ(cmykOut.metadata.icc, cmyk.metadata.icc);
+  if (readPicture(folder / "in" / "cmyk.jpg").image.model == ColorModel::Cmyk) {
+    ASSERT_EQ(
+        converter->run(sourceAndDest(folder / "in" / "cmyk.jpg", folder / "out") + " /m:r /r:0.5")
+            .exitCode,
+        0);
+    const Picture cmykOut = readPicture(folder / "out" / "cmyk.jpg");
+    ASSERT_EQ(cmykOut.image.model, ColorModel::Cmyk);
+    EXPECT_EQ(cmykOut.image.size, (PixelSize{48, 32}));
+    const std::uint8_t* pixel = cmykOut.image.pixels.data() + cmykOut.image.pixels.size() / 2;
+    EXPECT_NEAR(pixel[0], 200, 6);
+    EXPECT_NEAR(pixel[1], 60, 6);
+    EXPECT_NEAR(pixel[2], 10, 6);
+    EXPECT_NEAR(pixel[3], 30, 6);
+    EXPECT_EQ(cmykOut.metadata.icc, cmyk.metadata.icc);
+  }
 
   // Adobe RGB: the pixels stay in their own space and the profile goes with them.
-  const cmsCIExyY d65{0.3127, 0.3290, 1.0};
-  const cmsCIExyYTRIPLE primaries{{0.64, 0.33, 1.0}, {0.21, 0.71, 1.0}, {0.15, 0.06, 1.0}};
-  cmsToneCurve* gamma = cmsBuildGamma(nullptr, 563.0 / 256.0);
-  cmsToneCurve* curves[3] = {gamma, gamma, gamma};
-  cmsHPROFILE profile = cmsCreateRGBProfile(&d65, &primaries, curves);
-  cmsUInt32Number size = 0;
-  cmsSaveProfileToMem(profile, nullptr, &size);
   Picture adobe;
-  adobe.metadata.icc.resize(size);
-  cmsSaveProfileToMem(profile, adobe.metadata.icc.data(), &size);
-  cmsCloseProfile(profile);
-  cmsFreeToneCurve(gamma);
+  adobe.metadata.icc = iccProfile("RGB ");
   adobe.image = quadrants({96, 64}, {red, green, blue, white});
   writePicture(folder / "in" / "adobe.jpg", adobe, PictureFormat::Jpeg);
   ASSERT_EQ(
@@ -264,29 +273,30 @@ TEST_F(ConverterEndToEnd, CmykAndAdobeRgbKeepTheirColoursAndProfiles) {
 
 TEST_F(ConverterEndToEnd, UnusualNamesAndLongPathsWork) {
   fs::path deep = folder / "in";
-  while (deep.string().size() < 300) {
-    deep /= std::string(60, 'd') + std::to_string(deep.string().size());
+  while (utf8(deep).size() < 300) {
+    deep /= std::string(60, 'd') + std::to_string(utf8(deep).size());
+    fs::create_directory(reachable(deep));
   }
-  fs::create_directories(deep);
   const std::vector<std::string> names = {
       "café déjà vu.jpg",     "Фото пляж.jpg",  "写真 海.jpg",  "beach 😀🌊.jpg",
       "a [1] (2) {3}.jpg",    "100% 50%20.jpg", "-leading.jpg", "--o.jpg",
       "'quote' & ;semi$.jpg", "x.JPEG"};
   for (const std::string& name : names) {
     writeJpeg(name, {64, 48});
-    const RunResult result = converter->run(sourceAndDest(folder / "in" / name, folder / "out") +
-                                            " /m:wr /w:32  /pre:é ü  /suf:-% 😀");
+    const RunResult result =
+        converter->run(sourceAndDest(folder / "in" / pathOf(name), folder / "out") +
+                       " /m:wr /w:32  /pre:é ü  /suf:-% 😀");
     EXPECT_EQ(result.exitCode, 0) << name << ": " << result.errorOutput;
-    const fs::path stem = fs::path(name).stem();
-    const fs::path out =
-        folder / "out" / ("é ü" + stem.string() + "-% 😀" + fs::path(name).extension().string());
-    ASSERT_TRUE(fs::exists(out)) << out;
+    const fs::path stem = pathOf(name).stem();
+    const fs::path out = folder / "out" /
+                         pathOf("é ü" + utf8(stem) + "-% 😀" + utf8(pathOf(name).extension()));
+    ASSERT_TRUE(fs::exists(out)) << utf8(out);
     EXPECT_EQ(readPicture(out).image.size, (PixelSize{32, 24}));
   }
   Picture picture;
   picture.image = ramp({64, 48}, ColorModel::Rgb);
-  writePicture(deep / "long.jpg", picture, PictureFormat::Jpeg);
-  ASSERT_GT((deep / "long.jpg").string().size(), 260u);
+  writePicture(reachable(deep / "long.jpg"), picture, PictureFormat::Jpeg);
+  ASSERT_GT(utf8(deep / "long.jpg").size(), 260u);
   const RunResult result =
       converter->run(sourceAndDest(deep / "long.jpg", deep) + " /m:r /r:0.5 /suf:-s");
   EXPECT_EQ(result.exitCode, 0) << result.errorOutput;
@@ -295,7 +305,9 @@ TEST_F(ConverterEndToEnd, UnusualNamesAndLongPathsWork) {
 
 TEST_F(ConverterEndToEnd, OverwriteReplacesInPlaceAndNothingElseReplaces) {
   const fs::path source = writeJpeg("p.jpg", {200, 100});
+#ifndef _WIN32
   fs::permissions(source, fs::perms(0640));
+#endif
   const std::string original = readFile(source);
 
   // Without /o: the source is never its own target.
@@ -316,7 +328,9 @@ TEST_F(ConverterEndToEnd, OverwriteReplacesInPlaceAndNothingElseReplaces) {
   result = converter->run(sourceAndDest(source, folder / "in") + " /m:r /r:0.5 /o");
   EXPECT_EQ(result.exitCode, 0) << result.errorOutput;
   EXPECT_EQ(readPicture(source).image.size, (PixelSize{100, 50}));
+#ifndef _WIN32
   EXPECT_EQ(fs::status(source).permissions() & fs::perms::all, fs::perms(0640));
+#endif
   EXPECT_EQ(filesIn(folder / "in"), 1u);
 
   const std::string log = readFile(converter->logFile());
@@ -398,15 +412,6 @@ TEST_F(ConverterEndToEnd, BadInputsFailWithTheirCodesAndNoOutput) {
 TEST_F(ConverterEndToEnd, KilledWhileWritingLeavesNoPartialFileAndTheOriginalWhole) {
   const fs::path source = writeJpeg("k.jpg", {300, 200});
   const std::string original = readFile(source);
-  const std::vector<std::string> stopBeforeRename = {"MULTICONV_TEST_STOP_BEFORE_RENAME=1"};
-  auto stopped = [&](const std::string& switches) {
-    const pid_t pid =
-        converter->start(sourceAndDest(source, folder / "in") + switches, stopBeforeRename);
-    int status = 0;
-    ::waitpid(pid, &status, WUNTRACED);
-    EXPECT_TRUE(WIFSTOPPED(status));
-    return pid;
-  };
   auto temporaries = [&] {
     std::size_t count = 0;
     for (const auto& entry : fs::directory_iterator(folder / "in")) {
@@ -417,10 +422,8 @@ TEST_F(ConverterEndToEnd, KilledWhileWritingLeavesNoPartialFileAndTheOriginalWho
   for (const std::string& switches :
        {std::string(" /m:r /r:0.5 /o"), std::string(" /m:r /r:0.5 /suf:-new")}) {
     // Killed outright: only the temporary file is left, under its own name.
-    pid_t pid = stopped(switches);
+    converter->startStoppedBeforeRename(sourceAndDest(source, folder / "in") + switches).kill();
     EXPECT_EQ(temporaries(), 1u);
-    ::kill(pid, SIGKILL);
-    ::waitpid(pid, nullptr, 0);
     EXPECT_EQ(readFile(source), original);
     EXPECT_FALSE(fs::exists(folder / "in" / "k-new.jpg"));
     for (const auto& entry : fs::directory_iterator(folder / "in")) {
@@ -428,47 +431,35 @@ TEST_F(ConverterEndToEnd, KilledWhileWritingLeavesNoPartialFileAndTheOriginalWho
         fs::remove(entry.path());
       }
     }
+#ifndef _WIN32
     // Told to end: the temporary file goes too.
-    pid = stopped(switches);
-    ::kill(pid, SIGTERM);
-    ::kill(pid, SIGCONT);
-    ::waitpid(pid, nullptr, 0);
+    converter->startStoppedBeforeRename(sourceAndDest(source, folder / "in") + switches)
+        .askToEnd();
     EXPECT_EQ(temporaries(), 0u);
     EXPECT_EQ(readFile(source), original);
     EXPECT_FALSE(fs::exists(folder / "in" / "k-new.jpg"));
+#endif
   }
 }
 
 TEST_F(ConverterEndToEnd, SlotsAreHeldWhileConvertingAndFreedWhenTheHolderDies) {
   const fs::path source = writeJpeg("s.jpg", {64, 64});
   const unsigned slots = std::max(1U, std::thread::hardware_concurrency());
-  std::vector<pid_t> holders;
+  std::vector<StartedConverter> holders;
   for (unsigned i = 0; i < slots; ++i) {
-    holders.push_back(converter->start(
-        sourceAndDest(source, folder / "out") + " /m:r /r:0.5 /suf:-" + std::to_string(i),
-        {"MULTICONV_TEST_STOP_BEFORE_RENAME=1"}));
-    int status = 0;
-    ::waitpid(holders.back(), &status, WUNTRACED);
-    ASSERT_TRUE(WIFSTOPPED(status));
+    holders.push_back(converter->startStoppedBeforeRename(
+        sourceAndDest(source, folder / "out") + " /m:r /r:0.5 /suf:-" + std::to_string(i)));
   }
   auto freeSlots = [&] {
     unsigned count = 0;
     for (unsigned i = 0; i < slots; ++i) {
-      const fs::path lock = converter->slotFolder() / ("slot-" + std::to_string(i) + ".lock");
-      const int fd = ::open(lock.c_str(), O_RDWR);
-      if (fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0) {
-        ++count;
-      }
-      if (fd >= 0) {
-        ::close(fd);
-      }
+      count += converter->slotIsFree(i);
     }
     return count;
   };
   EXPECT_EQ(freeSlots(), 0u);
-  for (pid_t pid : holders) {
-    ::kill(pid, SIGKILL);
-    ::waitpid(pid, nullptr, 0);
+  for (StartedConverter& holder : holders) {
+    holder.kill();
   }
   EXPECT_EQ(freeSlots(), slots);
   EXPECT_EQ(converter->run(sourceAndDest(source, folder / "out") + " /m:r /r:0.5").exitCode, 0);

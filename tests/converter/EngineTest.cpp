@@ -47,6 +47,9 @@ TEST(Resampler, KeepsFlatColoursAndDoesNotBleedHiddenColour) {
 TEST(Codecs, DamagedFilesAreRefusedWithoutCrashing) {
   for (PictureFormat format : {PictureFormat::Jpeg, PictureFormat::Png, PictureFormat::Webp,
                                PictureFormat::Bmp, PictureFormat::Gif, PictureFormat::Tiff}) {
+    if (!platformWrites(format)) {
+      continue;
+    }
     Picture picture;
     picture.image =
         ramp({48, 40}, format == PictureFormat::Jpeg ? ColorModel::Rgb : ColorModel::Rgba);

@@ -21,6 +21,9 @@ Image quadrants(PixelSize size, const std::array<Rgb, 4>& colors,
 // A smooth colour ramp with a diagonal edge, in the given colour model.
 Image ramp(PixelSize size, ColorModel model);
 
+// Whether this platform's codecs write the format (WebP is missing from some Windows systems).
+bool platformWrites(PictureFormat format);
+
 // Writes the picture through the converter's own encoders.
 void writePicture(const std::filesystem::path& path, const Picture& picture, PictureFormat format);
 
