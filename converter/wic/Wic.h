@@ -26,8 +26,10 @@ std::string hex(HRESULT result);
 // The encoder of a format; throws ConversionError(UnsupportedFormat) when the system has none.
 ComPtr<IWICBitmapEncoder> createEncoder(PictureFormat format);
 
-// Whether this system's encoder of the format takes the pixel format as it is.
-bool encoderTakes(PictureFormat format, const GUID& pixelFormat);
+// Whether CMYK pixels that this system's encoder of the format writes come back from its decoder
+// as they were written. Wine's JPEG encoder, for one, stores its inks inverted against the Adobe
+// convention that its decoder and others read by; CMYK pictures are then converted as colour.
+bool keepsCmyk(PictureFormat format);
 
 std::unique_ptr<Decoder> wicDecoder(PictureFormat format, const ByteSource& source);
 std::unique_ptr<Encoder> wicEncoder(PictureFormat format);

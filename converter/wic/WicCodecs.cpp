@@ -1,7 +1,9 @@
 #include "converter/core/ConversionError.h"
+#include "converter/wic/ByteStream.h"
 #include "converter/wic/Wic.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <stdexcept>
 #include <vector>
 
@@ -76,25 +78,45 @@ ComPtr<IWICBitmapEncoder> createEncoder(PictureFormat format) {
   return encoder;
 }
 
-bool encoderTakes(PictureFormat format, const GUID& pixelFormat) {
-  ComPtr<IWICBitmapEncoder> encoder;
-  ComPtr<IWICBitmapEncoderInfo> info;
-  UINT count = 0;
-  if (FAILED(factory().CreateEncoder(containerOf(format), nullptr, &encoder)) ||
-      FAILED(encoder->GetEncoderInfo(&info)) ||
-      FAILED(info->GetPixelFormats(0, nullptr, &count))) {
-    return false;
-  }
-  std::vector<GUID> formats(count);
-  if (FAILED(info->GetPixelFormats(count, formats.data(), &count))) {
-    return false;
-  }
-  for (const GUID& taken : formats) {
-    if (IsEqualGUID(taken, pixelFormat)) {
-      return true;
+bool keepsCmyk(PictureFormat format) {
+  constexpr std::uint8_t ink[4] = {200, 60, 10, 30};
+  constexpr std::uint32_t side = 8;
+  try {
+    MemorySink file;
+    const std::unique_ptr<Encoder> encoder = wicEncoder(format);
+    encoder->start({{side, side}, ColorModel::Cmyk, {}}, file);
+    std::vector<std::uint8_t> row(side * 4);
+    for (std::size_t i = 0; i < row.size(); ++i) {
+      row[i] = ink[i % 4];
     }
+    for (std::uint32_t y = 0; y < side; ++y) {
+      encoder->writeRow(row);
+    }
+    encoder->finish();
+    const MemorySource written(file.bytes());
+    ComPtr<ByteStream> stream;
+    stream.Attach(new ByteStream(written));
+    ComPtr<IWICBitmapDecoder> decoder;
+    ComPtr<IWICBitmapFrameDecode> frame;
+    GUID pixelFormat{};
+    std::uint8_t read[4] = {};
+    const WICRect middle{side / 2, side / 2, 1, 1};
+    if (FAILED(factory().CreateDecoder(containerOf(format), nullptr, &decoder)) ||
+        FAILED(decoder->Initialize(stream.Get(), WICDecodeMetadataCacheOnDemand)) ||
+        FAILED(decoder->GetFrame(0, &frame)) || FAILED(frame->GetPixelFormat(&pixelFormat)) ||
+        !IsEqualGUID(pixelFormat, GUID_WICPixelFormat32bppCMYK) ||
+        FAILED(frame->CopyPixels(&middle, 4, 4, read))) {
+      return false;
+    }
+    for (int i = 0; i < 4; ++i) {
+      if (std::abs(read[i] - ink[i]) > 8) {
+        return false;
+      }
+    }
+    return true;
+  } catch (const std::exception&) {
+    return false;
   }
-  return false;
 }
 
 namespace {

@@ -132,14 +132,14 @@ class WicDecoder final : public Decoder {
   }
 
   // The colour model that the rows are delivered in, as near to the stored pixels as the same
-  // format's encoder can write back. Colour is delivered for CMYK that this system's encoder
-  // cannot write, so that the result and its kept profile agree.
+  // format's encoder can write back. CMYK that this system cannot write faithfully is delivered
+  // as colour, and its CMYK profile is then dropped with it.
   ColorModel modelOf(const GUID& native) const {
     if (format_ == PictureFormat::Gif) {
       return ColorModel::Rgba;
     }
     if (IsEqualGUID(native, GUID_WICPixelFormat32bppCMYK)) {
-      return encoderTakes(format_, native) ? ColorModel::Cmyk : ColorModel::Rgb;
+      return keepsCmyk(format_) ? ColorModel::Cmyk : ColorModel::Rgb;
     }
     if (isGray(native)) {
       return ColorModel::Gray;

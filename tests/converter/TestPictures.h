@@ -21,6 +21,9 @@ Image quadrants(PixelSize size, const std::array<Rgb, 4>& colors,
 // A smooth colour ramp with a diagonal edge, in the given colour model.
 Image ramp(PixelSize size, ColorModel model);
 
+// Photo-like: smooth light and colour, textures of several sizes, sharp edges and a little grain.
+Image photoLike(PixelSize size);
+
 // Whether this platform's codecs write the format (WebP is missing from some Windows systems).
 bool platformWrites(PictureFormat format);
 
@@ -35,6 +38,9 @@ Image resized(const Image& image, PixelSize target);
 
 // The colour at the centre of a quadrant (0 top left, 1 top right, 2 bottom left, 3 bottom right).
 Rgb quadrantColor(const Image& image, int quadrant);
+
+// The peak signal-to-noise ratio between two pictures of one size and model, in decibels.
+double psnr(const Image& a, const Image& b);
 
 // Whether two colours differ by at most `tolerance` in every channel.
 bool near(const Rgb& a, const Rgb& b, int tolerance = 40);
