@@ -31,12 +31,12 @@ std::intptr_t openSpillFile() {
   wchar_t name[MAX_PATH + 1];
   if (::GetTempPathW(MAX_PATH + 1, folder) == 0 ||
       ::GetTempFileNameW(folder, L"mcv", 0, name) == 0) {
-    storeFailure("error " + std::to_string(::GetLastError()));
+    storeFailure(systemMessage(::GetLastError()));
   }
   const HANDLE file = ::CreateFileW(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                     FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
-    storeFailure("error " + std::to_string(::GetLastError()));
+    storeFailure(systemMessage(::GetLastError()));
   }
   return reinterpret_cast<std::intptr_t>(file);
 }
@@ -56,7 +56,7 @@ std::size_t transfer(std::intptr_t file, std::uint64_t offset, void* bytes, std:
     const BOOL ok = writing ? ::WriteFile(reinterpret_cast<HANDLE>(file), at8, chunk, &count, &at)
                             : ::ReadFile(reinterpret_cast<HANDLE>(file), at8, chunk, &count, &at);
     if (!ok && !(!writing && ::GetLastError() == ERROR_HANDLE_EOF)) {
-      storeFailure("error " + std::to_string(::GetLastError()));
+      storeFailure(systemMessage(::GetLastError()));
     }
     if (count == 0) {
       break;

@@ -114,7 +114,7 @@ OutputFile::OutputFile(std::string finalPath, bool replace)
     file = ::CreateFileW(widePath(temporary_).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                          CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE && (::GetLastError() != ERROR_FILE_EXISTS || attempt > 100)) {
-      writeFailure(finalPath_, "error " + std::to_string(::GetLastError()));
+      writeFailure(finalPath_, systemMessage(::GetLastError()));
     }
   }
   handle_ = reinterpret_cast<std::intptr_t>(file);
@@ -169,7 +169,7 @@ void OutputFile::discard() noexcept {
 
 void OutputFile::fail(unsigned long error) {
   discard();
-  writeFailure(finalPath_, "error " + std::to_string(error));
+  writeFailure(finalPath_, systemMessage(error));
 }
 
 void OutputFile::commit() {
@@ -189,7 +189,7 @@ void OutputFile::commit() {
     if (!replace_ && (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS)) {
       outputExists(finalPath_);
     }
-    writeFailure(finalPath_, "error " + std::to_string(error));
+    writeFailure(finalPath_, systemMessage(error));
   }
   committed_ = true;
   pendingTemporary.clear();

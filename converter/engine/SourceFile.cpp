@@ -33,7 +33,7 @@ SourceFile::SourceFile(const std::string& path) : path_(path) {
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
-    unreadable(path, "error " + std::to_string(::GetLastError()));
+    unreadable(path, systemMessage(::GetLastError()));
   }
   handle_ = reinterpret_cast<std::intptr_t>(file);
   BY_HANDLE_FILE_INFORMATION information{};
@@ -67,7 +67,7 @@ std::size_t SourceFile::readAt(std::uint64_t offset, void* buffer, std::size_t l
       if (::GetLastError() == ERROR_HANDLE_EOF) {
         break;
       }
-      unreadable(path_, "error " + std::to_string(::GetLastError()));
+      unreadable(path_, systemMessage(::GetLastError()));
     }
     if (got == 0) {
       break;

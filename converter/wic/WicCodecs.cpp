@@ -72,8 +72,8 @@ ComPtr<IWICBitmapEncoder> createEncoder(PictureFormat format) {
   ComPtr<IWICBitmapEncoder> encoder;
   if (FAILED(factory().CreateEncoder(containerOf(format), nullptr, &encoder))) {
     throw ConversionError(ExitCode::UnsupportedFormat,
-                          "this system cannot write " + nameOf(format) +
-                              " pictures: it has no " + nameOf(format) + " encoder installed");
+                          "this system cannot write " + nameOf(format) + " pictures: it has no " +
+                              nameOf(format) + " encoder installed");
   }
   return encoder;
 }

@@ -86,14 +86,17 @@ class WicDecoder final : public Decoder {
     } else if (format_ == PictureFormat::Jpeg) {
       startScaled(native, atLeast, rows);
     }
+    // A reduced decode that cannot deliver its first rows gives way to the whole one.
+    if (transform_ && FAILED(readStrip(0))) {
+      transform_.Reset();
+      rows.size = frameSize_;
+      rows.scaleX = rows.scaleY = 1.0;
+    }
     if (!transform_) {
       startWhole(native, rows.model);
     }
     model_ = rows.model;
     width_ = rows.size.width;
-    stripRows_ = static_cast<std::uint32_t>(std::clamp<std::size_t>(
-        stripBytes / (std::size_t{decoded_.width} * 4), 1, decoded_.height));
-    strip_.resize(std::size_t{stripRows_} * stride());
     return rows;
   }
 
@@ -105,7 +108,7 @@ class WicDecoder final : public Decoder {
     }
     const auto y = static_cast<std::uint32_t>(frameRow);
     if (y < stripFirst_ || y >= stripFirst_ + stripCount_) {
-      readStrip(y);
+      check(readStrip(y));
     }
     const std::uint8_t* line = strip_.data() + std::size_t{y - stripFirst_} * stride();
     if (left_ == 0 && decoded_.width == width_) {
@@ -197,14 +200,12 @@ class WicDecoder final : public Decoder {
       UINT height = (frameSize_.height + denominator - 1) / denominator;
       if (width < atLeast.width || height < atLeast.height ||
           FAILED(transform->GetClosestSize(&width, &height)) || width < atLeast.width ||
-          height < atLeast.height || width >= frameSize_.width ||
-          height >= frameSize_.height) {
+          height < atLeast.height || width >= frameSize_.width || height >= frameSize_.height) {
         continue;
       }
       transform_ = unknown;
-      layout_ = *layout;
       native_ = native;
-      decoded_ = {width, height};
+      setPixels(*layout, {width, height});
       rows.size = decoded_;
       rows.scaleX = scaleOf(frameSize_.width, width);
       rows.scaleY = scaleOf(frameSize_.height, height);
@@ -226,38 +227,49 @@ class WicDecoder final : public Decoder {
   // Reads the frame as stored, through a format converter unless its pixels are already in a
   // layout the rows are made from.
   void startWhole(const GUID& native, ColorModel model) {
-    decoded_ = frameSize_;
     const std::optional<Layout> layout = layoutOf(native);
     if (layout && (model == ColorModel::Cmyk) == (*layout == Layout::Cmyk32)) {
-      layout_ = *layout;
       pixels_ = frame_;
+      setPixels(*layout, frameSize_);
       return;
     }
     ComPtr<IWICFormatConverter> converter;
-    layout_ = Layout::Bgra32;
     if (FAILED(factory().CreateFormatConverter(&converter))) {
       throw std::runtime_error("the imaging component has no format converter");
     }
-    check(converter->Initialize(frame_.Get(), pixelFormatOf(layout_), WICBitmapDitherTypeNone,
-                                nullptr, 0.0, WICBitmapPaletteTypeCustom));
+    check(converter->Initialize(frame_.Get(), pixelFormatOf(Layout::Bgra32),
+                                WICBitmapDitherTypeNone, nullptr, 0.0, WICBitmapPaletteTypeCustom));
     pixels_ = converter;
+    setPixels(Layout::Bgra32, frameSize_);
+  }
+
+  void setPixels(Layout layout, PixelSize size) {
+    layout_ = layout;
+    decoded_ = size;
+    stripRows_ = static_cast<std::uint32_t>(
+        std::clamp<std::size_t>(stripBytes / stride(), 1, decoded_.height));
+    strip_.resize(std::size_t{stripRows_} * stride());
+    stripCount_ = 0;
   }
 
   std::size_t stride() const { return std::size_t{decoded_.width} * bytesPerPixel(layout_); }
 
-  void readStrip(std::uint32_t first) {
+  HRESULT readStrip(std::uint32_t first) {
     stripFirst_ = first;
     stripCount_ = std::min(stripRows_, decoded_.height - first);
     const WICRect area{0, static_cast<INT>(first), static_cast<INT>(decoded_.width),
                        static_cast<INT>(stripCount_)};
     const auto bytes = static_cast<UINT>(std::size_t{stripCount_} * stride());
-    if (transform_) {
-      check(static_cast<SourceTransform*>(transform_.Get())->CopyPixels(&area, decoded_.width, decoded_.height, &native_,
-                                   WICBitmapTransformRotate0, static_cast<UINT>(stride()), bytes,
-                                   strip_.data()));
-    } else {
-      check(pixels_->CopyPixels(&area, static_cast<UINT>(stride()), bytes, strip_.data()));
+    const HRESULT result =
+        transform_ ? static_cast<SourceTransform*>(transform_.Get())
+                         ->CopyPixels(&area, decoded_.width, decoded_.height, &native_,
+                                      WICBitmapTransformRotate0, static_cast<UINT>(stride()), bytes,
+                                      strip_.data())
+                   : pixels_->CopyPixels(&area, static_cast<UINT>(stride()), bytes, strip_.data());
+    if (FAILED(result)) {
+      stripCount_ = 0;
     }
+    return result;
   }
 
   PictureFormat format_;

@@ -15,8 +15,8 @@ namespace {
 // Runs the Windows converter under Wine, with the paths on Wine's drive Z: (the root).
 int runOnWindows(const std::string& converter, const std::string& switches) {
   const char* wine = std::getenv("KARVELO_WINE");
-  const std::string command = std::string(wine != nullptr && *wine != '\0' ? wine : "wine") +
-                              " '" + converter + "'" + switches + " 2>&1";
+  const std::string command = std::string(wine != nullptr && *wine != '\0' ? wine : "wine") + " '" +
+                              converter + "'" + switches + " 2>&1";
   const int status = std::system(command.c_str());
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
@@ -53,11 +53,11 @@ TEST(ConverterAcrossPlatforms, WindowsResultsMatchInSizeAndPixels) {
     writePicture(folder / "in" / name, picture,
                  fs::path(name).extension() == ".jpg" ? PictureFormat::Jpeg : PictureFormat::Png);
     for (const char* size : {" /m:r /r:0.37", " /m:wr /w:1000 "}) {
-      const RunResult result = here.run(sourceAndDest(folder / "in" / name, folder / "here") +
-                                        size + " /o");
+      const RunResult result =
+          here.run(sourceAndDest(folder / "in" / name, folder / "here") + size + " /o");
       ASSERT_EQ(result.exitCode, 0) << result.errorOutput;
-      ASSERT_EQ(runOnWindows(windows, " /s:Z:" + (folder / "in" / name).string() + " /d:Z:" +
-                                          (folder / "windows").string() + size + " /o"),
+      ASSERT_EQ(runOnWindows(windows, " /s:Z:" + (folder / "in" / name).string() +
+                                          " /d:Z:" + (folder / "windows").string() + size + " /o"),
                 0)
           << name << size;
       const Image hereResult = readPicture(folder / "here" / name).image;

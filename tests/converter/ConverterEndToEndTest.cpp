@@ -66,8 +66,7 @@ class ConverterEndToEnd : public ::testing::Test {
  protected:
   void SetUp() override {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    folder = fs::temp_directory_path() /
-             ("multiconv-e2e-" + processTag() + "-" + info->name());
+    folder = fs::temp_directory_path() / ("multiconv-e2e-" + processTag() + "-" + info->name());
     removeAll(folder);
     fs::create_directories(folder / "in");
     fs::create_directories(folder / "out");
@@ -288,8 +287,8 @@ TEST_F(ConverterEndToEnd, UnusualNamesAndLongPathsWork) {
                        " /m:wr /w:32  /pre:é ü  /suf:-% 😀");
     EXPECT_EQ(result.exitCode, 0) << name << ": " << result.errorOutput;
     const fs::path stem = pathOf(name).stem();
-    const fs::path out = folder / "out" /
-                         pathOf("é ü" + utf8(stem) + "-% 😀" + utf8(pathOf(name).extension()));
+    const fs::path out =
+        folder / "out" / pathOf("é ü" + utf8(stem) + "-% 😀" + utf8(pathOf(name).extension()));
     ASSERT_TRUE(fs::exists(out)) << utf8(out);
     EXPECT_EQ(readPicture(out).image.size, (PixelSize{32, 24}));
   }
@@ -433,8 +432,7 @@ TEST_F(ConverterEndToEnd, KilledWhileWritingLeavesNoPartialFileAndTheOriginalWho
     }
 #ifndef _WIN32
     // Told to end: the temporary file goes too.
-    converter->startStoppedBeforeRename(sourceAndDest(source, folder / "in") + switches)
-        .askToEnd();
+    converter->startStoppedBeforeRename(sourceAndDest(source, folder / "in") + switches).askToEnd();
     EXPECT_EQ(temporaries(), 0u);
     EXPECT_EQ(readFile(source), original);
     EXPECT_FALSE(fs::exists(folder / "in" / "k-new.jpg"));

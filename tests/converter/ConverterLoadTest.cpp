@@ -26,8 +26,7 @@ constexpr int jobs = 500;
 
 TEST(ConverterLoad, HundredsOfConvertersAtOnceAllSucceedNAtATime) {
   constexpr int pictures = 20;
-  const fs::path folder =
-      fs::temp_directory_path() / ("multiconv-load-" + processTag());
+  const fs::path folder = fs::temp_directory_path() / ("multiconv-load-" + processTag());
   removeAll(folder);
   fs::create_directories(folder / "in");
   fs::create_directories(folder / "out");

@@ -9,8 +9,7 @@ ConverterProcess::ConverterProcess(std::filesystem::path folder) : folder_(std::
   std::filesystem::create_directories(folder_);
 }
 
-StartedConverter::StartedConverter(StartedConverter&& other) noexcept
-    : process_(other.process_) {
+StartedConverter::StartedConverter(StartedConverter&& other) noexcept : process_(other.process_) {
   other.process_ = -1;
 }
 

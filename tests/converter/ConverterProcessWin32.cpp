@@ -108,8 +108,8 @@ StartedConverter ConverterProcess::spawn(const std::string& switches,
                                          const std::vector<std::string>& variables,
                                          const std::filesystem::path& errorFile) const {
   SECURITY_ATTRIBUTES inherited{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-  const HANDLE error = ::CreateFileW(errorFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ,
-                                     &inherited, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  const HANDLE error = ::CreateFileW(errorFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherited,
+                                     CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES;
@@ -118,9 +118,9 @@ StartedConverter ConverterProcess::spawn(const std::string& switches,
   std::wstring line = wide(commandLine(switches));
   std::wstring block = environmentBlock(variables);
   PROCESS_INFORMATION started{};
-  const BOOL made = ::CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE,
-                                     CREATE_UNICODE_ENVIRONMENT, block.data(), nullptr, &startup,
-                                     &started);
+  const BOOL made =
+      ::CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_UNICODE_ENVIRONMENT,
+                       block.data(), nullptr, &startup, &started);
   if (error != INVALID_HANDLE_VALUE) {
     ::CloseHandle(error);
   }
