@@ -118,9 +118,16 @@ StartedConverter ConverterProcess::spawn(const std::string& switches,
   std::wstring line = wide(commandLine(switches));
   std::wstring block = environmentBlock(variables);
   PROCESS_INFORMATION started{};
-  const BOOL made =
-      ::CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_UNICODE_ENVIRONMENT,
-                       block.data(), nullptr, &startup, &started);
+  // Wine's process start fails now and then on a busy machine (ERROR_INTERNAL_ERROR); a later
+  // try gets through.
+  BOOL made = FALSE;
+  for (int attempt = 0; !made && attempt < 5; ++attempt) {
+    if (attempt > 0) {
+      ::Sleep(200);
+    }
+    made = ::CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE,
+                            CREATE_UNICODE_ENVIRONMENT, block.data(), nullptr, &startup, &started);
+  }
   if (error != INVALID_HANDLE_VALUE) {
     ::CloseHandle(error);
   }
