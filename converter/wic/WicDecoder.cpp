@@ -112,7 +112,7 @@ class WicDecoder final : public Decoder {
     }
     const std::uint8_t* line = strip_.data() + std::size_t{y - stripFirst_} * stride();
     if (left_ == 0 && decoded_.width == width_) {
-      convertRow(layout_, line, model_, row.data(), width_);
+      convertRow(layout_, line, {model_}, row.data(), width_);
       return;
     }
     // A frame placed on a larger screen: only its part on the screen is copied.
@@ -120,7 +120,7 @@ class WicDecoder final : public Decoder {
     const long first = std::max(0L, -left_);
     const long last = std::min<long>(decoded_.width, static_cast<long>(width_) - left_);
     if (first < last) {
-      convertRow(layout_, line + first * bytesPerPixel(layout_), model_,
+      convertRow(layout_, line + first * layout_.bytesPerPixel(), {model_},
                  row.data() + (left_ + first) * channelsOf(model_),
                  static_cast<std::uint32_t>(last - first));
     }
@@ -228,7 +228,7 @@ class WicDecoder final : public Decoder {
   // layout the rows are made from.
   void startWhole(const GUID& native, ColorModel model) {
     const std::optional<Layout> layout = layoutOf(native);
-    if (layout && (model == ColorModel::Cmyk) == (*layout == Layout::Cmyk32)) {
+    if (layout && (model == ColorModel::Cmyk) == (*layout == cmyk32)) {
       pixels_ = frame_;
       setPixels(*layout, frameSize_);
       return;
@@ -237,10 +237,10 @@ class WicDecoder final : public Decoder {
     if (FAILED(factory().CreateFormatConverter(&converter))) {
       throw std::runtime_error("the imaging component has no format converter");
     }
-    check(converter->Initialize(frame_.Get(), pixelFormatOf(Layout::Bgra32),
-                                WICBitmapDitherTypeNone, nullptr, 0.0, WICBitmapPaletteTypeCustom));
+    check(converter->Initialize(frame_.Get(), pixelFormatOf(bgra32), WICBitmapDitherTypeNone,
+                                nullptr, 0.0, WICBitmapPaletteTypeCustom));
     pixels_ = converter;
-    setPixels(Layout::Bgra32, frameSize_);
+    setPixels(bgra32, frameSize_);
   }
 
   void setPixels(Layout layout, PixelSize size) {
@@ -252,7 +252,7 @@ class WicDecoder final : public Decoder {
     stripCount_ = 0;
   }
 
-  std::size_t stride() const { return std::size_t{decoded_.width} * bytesPerPixel(layout_); }
+  std::size_t stride() const { return std::size_t{decoded_.width} * layout_.bytesPerPixel(); }
 
   HRESULT readStrip(std::uint32_t first) {
     stripFirst_ = first;
@@ -280,7 +280,7 @@ class WicDecoder final : public Decoder {
   ComPtr<IWICBitmapSource> pixels_;
   ComPtr<IUnknown> transform_;  // a SourceTransform, when reading at a reduced scale
   GUID native_{};
-  Layout layout_ = Layout::Bgra32;
+  Layout layout_ = bgra32;
   ColorModel model_ = ColorModel::Rgb;
   PixelSize frameSize_;
   PixelSize decoded_;

@@ -46,16 +46,16 @@ VARIANT byteValue(BYTE number) {
 Layout layoutFor(ColorModel model) {
   switch (model) {
     case ColorModel::Gray:
-      return Layout::Gray8;
+      return gray8;
     case ColorModel::Rgb:
-      return Layout::Bgr24;
+      return bgr24;
     case ColorModel::Cmyk:
-      return Layout::Cmyk32;
+      return cmyk32;
     case ColorModel::GrayAlpha:
     case ColorModel::Rgba:
       break;
   }
-  return Layout::Bgra32;
+  return bgra32;
 }
 
 class WicEncoder final : public Encoder {
@@ -81,7 +81,7 @@ class WicEncoder final : public Encoder {
   }
 
   void writeRow(std::span<const std::uint8_t> row) override {
-    convertRow(model_, row.data(), layout_, strip_.data() + std::size_t{held_} * stride(),
+    convertRow({model_}, row.data(), layout_, strip_.data() + std::size_t{held_} * stride(),
                size_.width);
     if (++held_ == stripRows_) {
       flush();
@@ -139,11 +139,11 @@ class WicEncoder final : public Encoder {
   // without alpha where it stores none).
   Layout negotiateLayout() {
     const Layout wanted = layoutFor(model_);
-    for (Layout offered : {wanted, hasAlpha(model_) ? Layout::Bgra32 : Layout::Bgr24}) {
+    for (Layout offered : {wanted, hasAlpha(model_) ? bgra32 : bgr24}) {
       GUID format = pixelFormatOf(offered);
       check(frame_->SetPixelFormat(&format));
       const std::optional<Layout> taken = layoutOf(format);
-      if (taken && (*taken == Layout::Cmyk32) == (model_ == ColorModel::Cmyk)) {
+      if (taken && (*taken == cmyk32) == (model_ == ColorModel::Cmyk)) {
         return *taken;
       }
     }
@@ -151,7 +151,7 @@ class WicEncoder final : public Encoder {
                              " encoder takes none of the converter's pixel layouts");
   }
 
-  std::size_t stride() const { return std::size_t{size_.width} * bytesPerPixel(layout_); }
+  std::size_t stride() const { return std::size_t{size_.width} * layout_.bytesPerPixel(); }
 
   void flush() {
     if (held_ > 0) {
@@ -167,7 +167,7 @@ class WicEncoder final : public Encoder {
   ComPtr<IWICBitmapFrameEncode> frame_;
   PixelSize size_;
   ColorModel model_ = ColorModel::Rgb;
-  Layout layout_ = Layout::Bgr24;
+  Layout layout_ = bgr24;
   std::vector<std::uint8_t> strip_;
   std::uint32_t stripRows_ = 1;
   std::uint32_t held_ = 0;

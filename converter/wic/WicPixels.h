@@ -4,27 +4,35 @@
 
 #include <cstdint>
 #include <optional>
-#include <span>
 
 #include <wincodec.h>
 
-// The few pixel layouts in which rows cross between the converter and the imaging component, and
-// the conversion of rows between them and the converter's colour models. The imaging component
-// orders colour as blue, green, red; the converter as red, green, blue.
+// How rows cross between the converter and the imaging component: the converter orders colour
+// red, green, blue; the component's pixel formats mostly blue, green, red.
 namespace karvelo::converter::wic {
 
-enum class Layout { Gray8, Bgr24, Bgra32, Cmyk32 };
+struct Layout {
+  ColorModel model = ColorModel::Rgb;
+  bool blueFirst = false;
 
-int bytesPerPixel(Layout layout);
+  bool operator==(const Layout&) const = default;
+  int bytesPerPixel() const { return channelsOf(model); }
+};
+
+// The component's pixel formats that rows are read and written in.
+inline constexpr Layout gray8{ColorModel::Gray};
+inline constexpr Layout bgr24{ColorModel::Rgb, true};
+inline constexpr Layout bgra32{ColorModel::Rgba, true};
+inline constexpr Layout cmyk32{ColorModel::Cmyk};
+
+// The pixel format of gray8, bgr24, bgra32 or cmyk32.
 const GUID& pixelFormatOf(Layout layout);
-// The layout of a pixel format, if it is one of the four.
+// The layout of a pixel format, if it is one of those four.
 std::optional<Layout> layoutOf(const GUID& pixelFormat);
 
-// Converts `width` pixels. Colour from CMYK is the plain inverse of the inks, for the rare encoder
-// that cannot store CMYK; no other pair loses more than alpha.
-void convertRow(Layout from, const std::uint8_t* in, ColorModel to, std::uint8_t* out,
-                std::uint32_t width);
-void convertRow(ColorModel from, const std::uint8_t* in, Layout to, std::uint8_t* out,
+// Converts `width` pixels. Colour made from CMYK is the plain inverse of the inks, for the rare
+// encoder that cannot store CMYK; no other pair loses more than alpha or colour.
+void convertRow(Layout from, const std::uint8_t* in, Layout to, std::uint8_t* out,
                 std::uint32_t width);
 
 }  // namespace karvelo::converter::wic

@@ -9,6 +9,28 @@ ConverterProcess::ConverterProcess(std::filesystem::path folder) : folder_(std::
   std::filesystem::create_directories(folder_);
 }
 
+RunResult ConverterProcess::run(const std::string& switches,
+                                const std::vector<std::string>& extraEnvironment) const {
+  const std::filesystem::path errorFile = folder_ / ("stderr-" + processTag());
+  StartedConverter converter = spawn(switches, environment(extraEnvironment), errorFile);
+  RunResult result;
+  result.exitCode = converter.wait();
+  result.errorOutput = readFile(errorFile);
+  result.peakMemoryKilobytes = converter.peakKilobytes();
+  std::filesystem::remove(errorFile);
+  return result;
+}
+
+StartedConverter ConverterProcess::start(const std::string& switches,
+                                         const std::vector<std::string>& extraEnvironment) const {
+#ifdef _WIN32
+  const char* nowhere = "NUL";
+#else
+  const char* nowhere = "/dev/null";
+#endif
+  return spawn(switches, environment(extraEnvironment), nowhere);
+}
+
 StartedConverter::StartedConverter(StartedConverter&& other) noexcept : process_(other.process_) {
   other.process_ = -1;
 }

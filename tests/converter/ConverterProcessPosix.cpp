@@ -115,23 +115,6 @@ StartedConverter ConverterProcess::spawn(const std::string& switches,
   return StartedConverter(pid);
 }
 
-RunResult ConverterProcess::run(const std::string& switches,
-                                const std::vector<std::string>& extraEnvironment) const {
-  const std::filesystem::path errorFile = folder_ / ("stderr-" + processTag());
-  StartedConverter converter = spawn(switches, environment(extraEnvironment), errorFile);
-  RunResult result;
-  result.exitCode = converter.wait();
-  result.errorOutput = readFile(errorFile);
-  result.peakMemoryKilobytes = converter.peakKilobytes();
-  std::filesystem::remove(errorFile);
-  return result;
-}
-
-StartedConverter ConverterProcess::start(const std::string& switches,
-                                         const std::vector<std::string>& extraEnvironment) const {
-  return spawn(switches, environment(extraEnvironment), "/dev/null");
-}
-
 StartedConverter ConverterProcess::startStoppedBeforeRename(const std::string& switches) const {
   StartedConverter converter = start(switches, {"MULTICONV_TEST_STOP_BEFORE_RENAME=1"});
   int status = 0;

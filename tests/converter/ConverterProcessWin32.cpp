@@ -139,23 +139,6 @@ StartedConverter ConverterProcess::spawn(const std::string& switches,
   return StartedConverter(reinterpret_cast<std::intptr_t>(started.hProcess));
 }
 
-RunResult ConverterProcess::run(const std::string& switches,
-                                const std::vector<std::string>& extraEnvironment) const {
-  const std::filesystem::path errorFile = folder_ / ("stderr-" + processTag());
-  StartedConverter converter = spawn(switches, environment(extraEnvironment), errorFile);
-  RunResult result;
-  result.exitCode = converter.wait();
-  result.errorOutput = readFile(errorFile);
-  result.peakMemoryKilobytes = converter.peakKilobytes();
-  std::filesystem::remove(errorFile);
-  return result;
-}
-
-StartedConverter ConverterProcess::start(const std::string& switches,
-                                         const std::vector<std::string>& extraEnvironment) const {
-  return spawn(switches, environment(extraEnvironment), "NUL");
-}
-
 // The converter sets the event named in its environment and waits there.
 StartedConverter ConverterProcess::startStoppedBeforeRename(const std::string& switches) const {
   static int started = 0;
