@@ -127,9 +127,17 @@ class WicDecoder final : public Decoder {
   }
 
  private:
+  // A picture that the component cannot turn into any pixels it offers is of a kind not read
+  // here; any other failure, once the headers were read, means damaged data.
   void check(HRESULT result) const {
     if (FAILED(result)) {
       stream_->rethrowFailure();
+      if (result == WINCODEC_ERR_UNSUPPORTEDPIXELFORMAT ||
+          result == WINCODEC_ERR_UNSUPPORTEDOPERATION) {
+        throw ConversionError(ExitCode::UnsupportedFormat,
+                              "this kind of " + nameOf(format_) + " picture cannot be read here (" +
+                                  hex(result) + ")");
+      }
       damagedPicture("the " + nameOf(format_) + " data cannot be decoded (" + hex(result) + ")");
     }
   }
