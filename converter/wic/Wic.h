@@ -16,6 +16,9 @@ using Microsoft::WRL::ComPtr;
 // loaded the imaging component. Throws std::runtime_error when the component is missing.
 IWICImagingFactory& factory();
 
+// Frees what a property value holds.
+void clear(PROPVARIANT& value);
+
 // The container of a format, and its name for messages.
 const GUID& containerOf(PictureFormat format);
 std::string nameOf(PictureFormat format);

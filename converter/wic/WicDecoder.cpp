@@ -134,9 +134,9 @@ class WicDecoder final : public Decoder {
       stream_->rethrowFailure();
       if (result == WINCODEC_ERR_UNSUPPORTEDPIXELFORMAT ||
           result == WINCODEC_ERR_UNSUPPORTEDOPERATION) {
-        throw ConversionError(ExitCode::UnsupportedFormat,
-                              "this kind of " + nameOf(format_) + " picture cannot be read here (" +
-                                  hex(result) + ")");
+        throw ConversionError(ExitCode::UnsupportedFormat, "this kind of " + nameOf(format_) +
+                                                               " picture cannot be read here (" +
+                                                               hex(result) + ")");
       }
       damagedPicture("the " + nameOf(format_) + " data cannot be decoded (" + hex(result) + ")");
     }
@@ -186,7 +186,7 @@ class WicDecoder final : public Decoder {
       if (SUCCEEDED(query->GetMetadataByName(name, &value)) && value.vt == VT_UI2) {
         result = value.uiVal;
       }
-      ::PropVariantClear(&value);
+      clear(value);
       return result;
     };
     left_ = number(L"/imgdesc/Left");
