@@ -176,6 +176,24 @@ TEST_F(ConverterEndToEnd, EveryFormatComesOutInItselfWithAlphaAndSize) {
   }
 }
 
+TEST_F(ConverterEndToEnd, WebpWithoutASystemCodecIsRefusedClearly) {
+  if (platformWrites(PictureFormat::Webp)) {
+    GTEST_SKIP() << "this platform reads and writes WebP";
+  }
+  // A 4 x 4 lossless WebP.
+  const unsigned char webp[] = {'R',  'I',  'F',  'F',  0x1c, 0,    0,    0,    'W',
+                                'E',  'B',  'P',  'V',  'P',  '8',  'L',  0x0f, 0,
+                                0,    0,    0x2f, 0x03, 0xc0, 0,    0,    0x07, 0x10,
+                                0xfd, 0x8f, 0xfe, 0x07, 0x22, 0xa2, 0xff, 0x01, 0};
+  std::ofstream(folder / "in" / "w.webp", std::ios::binary)
+      .write(reinterpret_cast<const char*>(webp), sizeof webp);
+  const RunResult result =
+      converter->run(sourceAndDest(folder / "in" / "w.webp", folder / "out") + " /m:r /r:2");
+  EXPECT_EQ(result.exitCode, code(ExitCode::UnsupportedFormat));
+  EXPECT_NE(result.errorOutput.find("WebP"), std::string::npos) << result.errorOutput;
+  EXPECT_EQ(filesIn(folder / "out"), 0u);
+}
+
 TEST_F(ConverterEndToEnd, AllEightOrientationsComeOutUprightWithTheTagReset) {
   // Stored top left, top right, bottom left, bottom right; the upright quadrants that each
   // orientation gives, following the EXIF descriptions of row 0 and column 0.
