@@ -94,14 +94,14 @@ void convert(const ConverterOptions& options, const Codecs& codecs) {
   // A converter that waits for its slot has read nothing and allocated nothing yet, so that
   // thousands of them started at once hold little more than their processes.
   const ConversionSlot slot = ConversionSlot::acquire();
-  const SourceFile source(options.source);
+  SourceFile source(options.source);
   const PictureFormat format = formatOf(source);
   const PictureHeaders headers = readHeaders(format, source);
   const int orientation = headers.metadata.orientation;
   const PixelSize target = targetSize(uprightSize(headers.size, orientation), options);
   checkFormatLimit(target, format);
 
-  const std::unique_ptr<Decoder> decoder = codecs.decoder(format, source);
+  std::unique_ptr<Decoder> decoder = codecs.decoder(format, source);
   const DecodedRows rows = decoder->start(decodeAtLeast(headers.size, orientation, target));
   OutputFile file(finalPath, options.overwrite);
   const std::unique_ptr<MetadataWriter> sink =
@@ -122,6 +122,9 @@ void convert(const ConverterOptions& options, const Codecs& codecs) {
   upright.finish();
   encoder->finish();
   sink->finish();
+  // Windows cannot put a file in place of one that is open, and with /o the source is that file.
+  decoder.reset();
+  source.close();
   file.commit();
 }
 

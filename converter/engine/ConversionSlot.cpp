@@ -24,6 +24,52 @@ namespace {
 
 unsigned slotCount() { return std::max(1U, std::thread::hardware_concurrency()); }
 
+// The slot trace for tests: when MULTICONV_SLOT_TRACE names a file, every slot event appends a
+// line to it: "+" a free slot taken, "w" a converter begins to wait, ">" a slot passed from a
+// converter that is done to one that waits, "-" a slot given back free. On Windows, where the
+// system hands a freed mutex to a waiting converter, only "+" and "-" are recorded.
+void trace(char event) {
+  const char line[2] = {event, '\n'};
+#ifdef _WIN32
+  const wchar_t* path = ::_wgetenv(L"MULTICONV_SLOT_TRACE");
+  if (path == nullptr || *path == L'\0') {
+    return;
+  }
+  const HANDLE file = ::CreateFileW(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file != INVALID_HANDLE_VALUE) {
+    DWORD written = 0;
+    ::WriteFile(file, line, sizeof line, &written, nullptr);
+    ::CloseHandle(file);
+  }
+#else
+  const char* path = std::getenv("MULTICONV_SLOT_TRACE");
+  if (path == nullptr || *path == '\0') {
+    return;
+  }
+  const int fd = ::open(path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
+  if (fd >= 0) {
+    [[maybe_unused]] const ssize_t written = ::write(fd, line, sizeof line);
+    ::close(fd);
+  }
+#endif
+}
+
+#ifdef _WIN32
+// A named mutex in the session's namespace. MULTICONV_SLOT_DIR, when set, names another set of
+// slots (tests keep theirs apart); a name cannot hold a backslash.
+std::wstring slotName(unsigned index) {
+  std::wstring name = L"Local\\karvelo-multiconv-";
+  if (const wchar_t* set = ::_wgetenv(L"MULTICONV_SLOT_DIR"); set != nullptr && *set != L'\0') {
+    for (const wchar_t* c = set; *c != L'\0'; ++c) {
+      name += *c == L'\\' ? L'/' : *c;
+    }
+    name += L'-';
+  }
+  return name + L"slot-" + std::to_wstring(index);
+}
+#endif
+
 #ifndef _WIN32
 
 int lockRetrying(int fd, int operation) {
@@ -31,22 +77,6 @@ int lockRetrying(int fd, int operation) {
   while ((status = ::flock(fd, operation)) != 0 && errno == EINTR) {
   }
   return status;
-}
-
-// The slot trace for tests: when MULTICONV_SLOT_TRACE names a file, every slot event appends a
-// line to it: "+" a free slot taken, "w" a converter begins to wait, ">" a slot passed from a
-// converter that is done to one that waits, "-" a slot given back free.
-void trace(char event) {
-  const char* path = std::getenv("MULTICONV_SLOT_TRACE");
-  if (path == nullptr || *path == '\0') {
-    return;
-  }
-  const int fd = ::open(path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
-  if (fd >= 0) {
-    const char line[2] = {event, '\n'};
-    [[maybe_unused]] const ssize_t written = ::write(fd, line, sizeof line);
-    ::close(fd);
-  }
 }
 
 // The folder must be ours alone: where another user can write, they could hold every slot.
@@ -155,8 +185,7 @@ ConversionSlot ConversionSlot::acquire() {
   const unsigned used = std::min<unsigned>(count, MAXIMUM_WAIT_OBJECTS);
   unsigned made = 0;
   for (; made < used; ++made) {
-    const std::wstring name = L"Local\\karvelo-multiconv-slot-" + std::to_wstring(made);
-    handles[made] = ::CreateMutexW(nullptr, FALSE, name.c_str());
+    handles[made] = ::CreateMutexW(nullptr, FALSE, slotName(made).c_str());
     if (handles[made] == nullptr) break;
   }
   const DWORD result =
@@ -168,6 +197,9 @@ ConversionSlot ConversionSlot::acquire() {
     } else {
       ::CloseHandle(handles[i]);
     }
+  }
+  if (slot.kind_ == Kind::Mutex) {
+    trace('+');
   }
   return slot;
 #else
@@ -234,6 +266,7 @@ ConversionSlot::~ConversionSlot() {
       break;
 #ifdef _WIN32
     case Kind::Mutex:
+      trace('-');
       ::ReleaseMutex(reinterpret_cast<HANDLE>(handle_));
       ::CloseHandle(reinterpret_cast<HANDLE>(handle_));
       break;

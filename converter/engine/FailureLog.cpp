@@ -40,10 +40,27 @@ std::string utcStamp() {
 
 #ifdef _WIN32
 
+// The converter has no console of its own. Its error goes to the standard error handed over by
+// whoever started it (a file or a pipe), else to the console of the one that started it (a
+// command prompt), else nowhere.
 void showError(const std::string& line) {
-  const HANDLE error = ::GetStdHandle(STD_ERROR_HANDLE);
+  HANDLE error = ::GetStdHandle(STD_ERROR_HANDLE);
+  if (error == nullptr || error == INVALID_HANDLE_VALUE) {
+    if (!::AttachConsole(ATTACH_PARENT_PROCESS)) {
+      return;
+    }
+    error = ::CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_WRITE, nullptr,
+                          OPEN_EXISTING, 0, nullptr);
+    if (error == INVALID_HANDLE_VALUE) {
+      return;
+    }
+  }
   DWORD written = 0;
-  if (error != nullptr && error != INVALID_HANDLE_VALUE) {
+  DWORD mode = 0;
+  if (::GetConsoleMode(error, &mode)) {
+    const std::wstring text = widen(line);  // a console shows UTF-16, whatever its code page
+    ::WriteConsoleW(error, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+  } else {
     ::WriteFile(error, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
   }
 }
@@ -53,7 +70,8 @@ void appendToLog(const std::string& line) {
   if (appData == nullptr || *appData == L'\0') {
     return;
   }
-  const std::wstring folder = std::wstring(appData) + L"\\karvelo";
+  const std::wstring folder = std::wstring(appData) + L"\\Karvelo";
+  ::CreateDirectoryW(appData, nullptr);
   ::CreateDirectoryW(folder.c_str(), nullptr);
   const HANDLE log = ::CreateFileW((folder + L"\\multiconv.log").c_str(), FILE_APPEND_DATA,
                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #ifdef _WIN32
-#include <windows.h>
+#include "converter/engine/WidePath.h"
 #else
 #include <unistd.h>
 #endif
@@ -85,7 +85,7 @@ Transfer writeFileAt(std::intptr_t file, std::uint64_t offset, const void* bytes
 
 std::string errorText(unsigned long error) {
 #ifdef _WIN32
-  return "error " + std::to_string(error);
+  return systemMessage(error);
 #else
   return std::strerror(static_cast<int>(error));
 #endif

@@ -33,10 +33,19 @@ constexpr std::size_t gatherBytes = 256 * 1024;
   throw ConversionError(ExitCode::WriteFailure, "cannot write \"" + path + "\": " + why);
 }
 
+// Lets a test kill the converter at this exact point: it stops itself (SIGSTOP), or on Windows
+// sets the event that the variable names and waits there.
 void stopHereForTests() {
-#ifndef _WIN32
+#ifdef _WIN32
+  if (const wchar_t* event = ::_wgetenv(L"MULTICONV_TEST_STOP_BEFORE_RENAME"); event && *event) {
+    if (const HANDLE stopped = ::OpenEventW(EVENT_MODIFY_STATE, FALSE, event)) {
+      ::SetEvent(stopped);
+    }
+    ::Sleep(INFINITE);
+  }
+#else
   if (const char* pause = std::getenv("MULTICONV_TEST_STOP_BEFORE_RENAME"); pause && *pause) {
-    std::raise(SIGSTOP);  // lets a test kill the converter at this exact point
+    std::raise(SIGSTOP);
   }
 #endif
 }
@@ -124,7 +133,7 @@ OutputFile::OutputFile(std::string finalPath, bool replace)
     file = ::CreateFileW(widePath(temporary_).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                          CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE && (::GetLastError() != ERROR_FILE_EXISTS || attempt > 100)) {
-      writeFailure(finalPath_, "error " + std::to_string(::GetLastError()));
+      writeFailure(finalPath_, errorText(::GetLastError()));
     }
   }
   handle_ = reinterpret_cast<std::intptr_t>(file);
@@ -160,7 +169,7 @@ void OutputFile::commit() {
     if (!replace_ && (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS)) {
       outputExists(finalPath_);
     }
-    writeFailure(finalPath_, "error " + std::to_string(error));
+    writeFailure(finalPath_, errorText(error));
   }
   committed_ = true;
   pendingTemporary.clear();

@@ -25,6 +25,8 @@ namespace {
 
 }  // namespace
 
+SourceFile::~SourceFile() { close(); }
+
 #ifdef _WIN32
 
 SourceFile::SourceFile(const std::string& path) : path_(path) {
@@ -32,7 +34,7 @@ SourceFile::SourceFile(const std::string& path) : path_(path) {
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
-    unreadable(path, "error " + std::to_string(::GetLastError()));
+    unreadable(path, errorText(::GetLastError()));
   }
   handle_ = reinterpret_cast<std::intptr_t>(file);
   BY_HANDLE_FILE_INFORMATION information{};
@@ -46,7 +48,12 @@ SourceFile::SourceFile(const std::string& path) : path_(path) {
   size_ = static_cast<std::uint64_t>(size.QuadPart);
 }
 
-SourceFile::~SourceFile() { ::CloseHandle(reinterpret_cast<HANDLE>(handle_)); }
+void SourceFile::close() {
+  if (handle_ != -1) {
+    ::CloseHandle(reinterpret_cast<HANDLE>(handle_));
+    handle_ = -1;
+  }
+}
 
 #else
 
@@ -64,7 +71,12 @@ SourceFile::SourceFile(const std::string& path) : path_(path) {
   size_ = static_cast<std::uint64_t>(status.st_size);
 }
 
-SourceFile::~SourceFile() { ::close(static_cast<int>(handle_)); }
+void SourceFile::close() {
+  if (handle_ != -1) {
+    ::close(static_cast<int>(handle_));
+    handle_ = -1;
+  }
+}
 
 #endif
 

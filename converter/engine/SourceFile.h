@@ -17,6 +17,9 @@ class SourceFile final : public ByteSource {
   SourceFile(const SourceFile&) = delete;
   SourceFile& operator=(const SourceFile&) = delete;
 
+  // Closes the file before its end of life; nothing may be read afterwards.
+  void close();
+
   std::uint64_t size() const override { return size_; }
   std::size_t readAt(std::uint64_t offset, void* buffer, std::size_t length) const override;
   const std::string& path() const { return path_; }

@@ -13,30 +13,17 @@
 #include <vector>
 
 #ifdef _WIN32
-#include <windows.h>
+#include "converter/engine/WidePath.h"
 #endif
 
 using namespace karvelo::converter;
-
-namespace {
-
-#ifdef _WIN32
-std::string utf8(const wchar_t* text) {
-  const int size = ::WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-  std::string result(size > 0 ? static_cast<std::size_t>(size - 1) : 0, '\0');
-  ::WideCharToMultiByte(CP_UTF8, 0, text, -1, result.data(), size, nullptr, nullptr);
-  return result;
-}
-#endif
-
-}  // namespace
 
 int main(int argc, char** argv) {
 #ifdef _WIN32
   (void)argc;
   (void)argv;
   // Windows hands over one text; it is split with the same grammar that built it.
-  const std::string commandLine = utf8(::GetCommandLineW());
+  const std::string commandLine = narrow(::GetCommandLineW());
   const std::vector<std::string> words = switchWords(commandLine);
 #else
   // On POSIX the process start has already split the text with that grammar.

@@ -265,6 +265,8 @@ BmpHeader readBmpHeader(const ByteSource& source) {
   return header;
 }
 
-PictureHeaders readBmpHeaders(const ByteSource& source) { return {readBmpHeader(source).size, {}}; }
+PictureHeaders readBmpHeaders(const ByteSource& source) {
+  return {readBmpHeader(source).size, {}, {}};
+}
 
 }  // namespace karvelo::converter

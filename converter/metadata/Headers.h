@@ -13,6 +13,9 @@ namespace karvelo::converter {
 struct PictureHeaders {
   PixelSize size;  // as stored
   Metadata metadata;
+  // What the headers show of the encoding: a JPEG's chroma sampling, a TIFF's compression. For
+  // codecs that do not report it themselves.
+  EncodingHints hints;
 };
 
 // The format that a file's first bytes announce.

@@ -49,6 +49,17 @@ std::uint64_t blocksOf(PixelSize size, std::span<const std::uint8_t> components)
   return blocks;
 }
 
+// Whether every component is sampled as finely as the finest, so colour is stored at full
+// resolution (4:4:4). A single component is gray, not colour.
+bool fullChroma(std::span<const std::uint8_t> components) {
+  const std::size_t count = components[0];
+  bool same = count > 1;
+  for (std::size_t i = 1; i < count; ++i) {
+    same = same && components[2 + 3 * i] == components[2];
+  }
+  return same;
+}
+
 }  // namespace
 
 PictureHeaders readJpegHeaders(const ByteSource& source) {
@@ -113,6 +124,7 @@ PictureHeaders readJpegHeaders(const ByteSource& source) {
         headers.size = {bigEndian16(&payload[3]), bigEndian16(&payload[1])};
         huffmanDct = marker[1] <= 0xC2;
         blocks = blocksOf(headers.size, std::span(payload).subspan(5));
+        headers.hints.fullChroma = fullChroma(std::span(payload).subspan(5));
       } else if (app1 && startsWith(payload, exifTag)) {
         headers.metadata.exif.assign(payload.begin() + exifTag.size(), payload.end());
       } else if (app2 && startsWith(payload, iccTag) && payload.size() > iccTag.size() + 2) {

@@ -8,11 +8,12 @@ namespace {
 
 constexpr std::uint16_t tagWidth = 256;
 constexpr std::uint16_t tagHeight = 257;
+constexpr std::uint16_t tagCompression = 259;
 constexpr std::uint16_t tagOrientation = 274;
 
 bool headerTag(std::uint16_t tag) {
-  return tag == tagWidth || tag == tagHeight || tag == tagOrientation || tag == tiffTagIccProfile ||
-         tag == tiffTagExifIfd || tag == tiffTagGpsIfd;
+  return tag == tagWidth || tag == tagHeight || tag == tagCompression || tag == tagOrientation ||
+         tag == tiffTagIccProfile || tag == tiffTagExifIfd || tag == tiffTagGpsIfd;
 }
 
 // The EXIF and GPS directories of a first directory, as a first directory of their own.
@@ -86,6 +87,7 @@ PictureHeaders readTiffHeaders(const ByteSource& source) {
   }
   PictureHeaders headers;
   headers.size = {*first->number(tagWidth), *first->number(tagHeight)};
+  headers.hints.compression = static_cast<int>(first->number(tagCompression).value_or(1));
   const std::uint32_t orientation = first->number(tagOrientation).value_or(1);
   headers.metadata.orientation =
       orientation >= 1 && orientation <= 8 ? static_cast<int>(orientation) : 1;

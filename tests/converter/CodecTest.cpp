@@ -11,6 +11,9 @@ using namespace karvelo::converter::testing;
 TEST(Codecs, DamagedFilesAreRefusedWithoutCrashing) {
   for (PictureFormat format : {PictureFormat::Jpeg, PictureFormat::Png, PictureFormat::Webp,
                                PictureFormat::Bmp, PictureFormat::Gif, PictureFormat::Tiff}) {
+    if (!platformWrites(format)) {
+      continue;
+    }
     Picture picture;
     picture.image =
         ramp({48, 40}, format == PictureFormat::Jpeg ? ColorModel::Rgb : ColorModel::Rgba);
@@ -58,6 +61,9 @@ TEST(Metadata, ProfileAndExifSurviveEveryFormatThatHoldsThem) {
                         Case{PictureFormat::Webp, ColorModel::Rgba, false},
                         Case{PictureFormat::Webp, ColorModel::Rgba, true},
                         Case{PictureFormat::Tiff, ColorModel::Rgb, true}}) {
+    if (!platformWrites(c.format)) {
+      continue;
+    }
     Picture picture;
     picture.image = ramp({40, 30}, c.model);
     picture.hints.lossless = c.lossless;

@@ -4,12 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <fstream>
 #include <iostream>
-#include <map>
-#include <sys/wait.h>
+#include <list>
+#include <sstream>
 #include <thread>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 using namespace karvelo::converter;
@@ -17,38 +15,19 @@ using namespace karvelo::converter::testing;
 
 namespace {
 
-// Kilobytes of memory that a process holds on its own: resident minus shared pages.
-long privateKilobytes(pid_t pid) {
-  std::ifstream statm("/proc/" + std::to_string(pid) + "/statm");
-  long size = 0;
-  long resident = 0;
-  long shared = 0;
-  if (!(statm >> size >> resident >> shared)) {
-    return 0;
-  }
-  return (resident - shared) * (::sysconf(_SC_PAGESIZE) / 1024);
-}
-
-long machineUsedKilobytes() {
-  std::ifstream meminfo("/proc/meminfo");
-  std::map<std::string, long> values;
-  std::string key;
-  long value = 0;
-  std::string unit;
-  while (meminfo >> key >> value >> unit) {
-    values[key] = value;
-  }
-  return values["MemTotal:"] - values["MemAvailable:"];
-}
+// Under Wine every converter is a Windows process of its own emulator, so fewer are started.
+#ifdef _WIN32
+constexpr int jobs = 100;
+#else
+constexpr int jobs = 500;
+#endif
 
 }  // namespace
 
-TEST(ConverterLoad, FiveHundredConvertersAtOnceAllSucceedNAtATimeWithNoSlotIdle) {
-  constexpr int jobs = 500;
+TEST(ConverterLoad, HundredsOfConvertersAtOnceAllSucceedNAtATimeWithNoSlotIdle) {
   constexpr int pictures = 20;
-  const fs::path folder =
-      fs::temp_directory_path() / ("multiconv-load-" + std::to_string(::getpid()));
-  fs::remove_all(folder);
+  const fs::path folder = fs::temp_directory_path() / ("multiconv-load-" + processTag());
+  removeAll(folder);
   fs::create_directories(folder / "in");
   fs::create_directories(folder / "out");
   const ConverterProcess converter(folder / "run");
@@ -58,15 +37,15 @@ TEST(ConverterLoad, FiveHundredConvertersAtOnceAllSucceedNAtATimeWithNoSlotIdle)
     writePicture(folder / "in" / (std::to_string(i) + ".jpg"), picture, PictureFormat::Jpeg);
   }
   const fs::path trace = folder / "slots.trace";
-  const std::vector<std::string> environment = {"MULTICONV_SLOT_TRACE=" + trace.string()};
+  const std::vector<std::string> environment = {"MULTICONV_SLOT_TRACE=" + utf8(trace)};
 
   const long usedBefore = machineUsedKilobytes();
-  std::map<pid_t, int> running;
+  std::list<StartedConverter> running;
   for (int job = 0; job < jobs; ++job) {
     const fs::path source = folder / "in" / (std::to_string(job % pictures) + ".jpg");
-    running[converter.start(
+    running.push_back(converter.start(
         sourceAndDest(source, folder / "out") + " /m:r /r:0.5 /suf:-" + std::to_string(job),
-        environment)] = job;
+        environment));
   }
   long peakPrivate = 0;
   long peakMachine = 0;
@@ -75,19 +54,15 @@ TEST(ConverterLoad, FiveHundredConvertersAtOnceAllSucceedNAtATimeWithNoSlotIdle)
   while (!running.empty()) {
     long privateNow = 0;
     mostAlive = std::max(mostAlive, running.size());
-    for (const auto& [pid, job] : running) {
-      privateNow += privateKilobytes(pid);
+    for (const StartedConverter& started : running) {
+      privateNow += started.privateKilobytes();
     }
     peakPrivate = std::max(peakPrivate, privateNow);
     peakMachine = std::max(peakMachine, machineUsedKilobytes() - usedBefore);
-    for (;;) {
-      int status = 0;
-      const pid_t pid = ::waitpid(-1, &status, WNOHANG);
-      if (pid <= 0) {
-        break;
-      }
-      failures += !(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-      running.erase(pid);
+    for (auto started = running.begin(); started != running.end();) {
+      const std::optional<int> code = started->exitCode();
+      failures += code.has_value() && *code != 0;
+      started = code ? running.erase(started) : std::next(started);
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
@@ -106,7 +81,7 @@ TEST(ConverterLoad, FiveHundredConvertersAtOnceAllSucceedNAtATimeWithNoSlotIdle)
   }
   // Replaying the slot trace: never more than N conversions hold a slot, and no slot stands free
   // while a converter waits. A slot passed on (">") stays held.
-  std::ifstream marks(trace);
+  std::istringstream marks(readFile(trace));
   const long slots = std::max(1U, std::thread::hardware_concurrency());
   long holding = 0;
   long waiting = 0;
@@ -127,10 +102,13 @@ TEST(ConverterLoad, FiveHundredConvertersAtOnceAllSucceedNAtATimeWithNoSlotIdle)
   EXPECT_EQ(holding, 0);
   EXPECT_EQ(waiting, 0);
   EXPECT_LE(most, slots);
+#ifndef _WIN32
+  // Windows hands a freed slot to a waiting converter itself; there the trace shows no waits.
   EXPECT_GE(waited, 1);
   EXPECT_EQ(idleWhileWaiting, 0);
+#endif
   // Waiting converters hold little: far less than one decoded picture each.
   EXPECT_LT(peakPrivate, 1024L * 1024);
   converter.discardSlots();
-  fs::remove_all(folder);
+  removeAll(folder);
 }

@@ -1,18 +1,9 @@
 #include "ConverterProcess.h"
 
-#include "cmdline/CommandLine.h"
 #include "converter/engine/ConversionSlot.h"
 
-#include <fcntl.h>
 #include <fstream>
 #include <iterator>
-#include <spawn.h>
-#include <stdexcept>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-extern char** environ;
 
 namespace karvelo::converter::testing {
 
@@ -20,86 +11,50 @@ ConverterProcess::ConverterProcess(std::filesystem::path folder) : folder_(std::
   std::filesystem::create_directories(folder_);
 }
 
-void ConverterProcess::discardSlots() const { ConversionSlot::discard(slotFolder().string()); }
-
-std::string ConverterProcess::commandLine(const std::string& switches) const {
-  return std::string(MULTICONV_PATH) + switches;
-}
-
-std::vector<std::string> ConverterProcess::environment(
-    const std::vector<std::string>& extra) const {
-  // The first of two equal names is the one a process reads.
-  std::vector<std::string> variables = extra;
-  variables.push_back("XDG_STATE_HOME=" + (folder_ / "state").string());
-  variables.push_back("MULTICONV_SLOT_DIR=" + slotFolder().string());
-  for (char** variable = environ; *variable != nullptr; ++variable) {
-    const std::string text = *variable;
-    if (!text.starts_with("XDG_STATE_HOME=") && !text.starts_with("MULTICONV_")) {
-      variables.push_back(text);
-    }
-  }
-  return variables;
-}
-
-pid_t ConverterProcess::spawn(const std::string& switches,
-                              const std::vector<std::string>& extraEnvironment,
-                              const std::string& errorFile) const {
-  const std::vector<std::string> words = cmdline::splitCommandLine(commandLine(switches));
-  std::vector<char*> argv;
-  for (const std::string& word : words) {
-    argv.push_back(const_cast<char*>(word.c_str()));
-  }
-  argv.push_back(nullptr);
-  const std::vector<std::string> variables = environment(extraEnvironment);
-  std::vector<char*> envp;
-  for (const std::string& variable : variables) {
-    envp.push_back(const_cast<char*>(variable.c_str()));
-  }
-  envp.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errorFile.c_str(),
-                                   O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  pid_t pid = -1;
-  const int status = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
-  posix_spawn_file_actions_destroy(&actions);
-  if (status != 0) {
-    throw std::runtime_error("cannot start " + std::string(argv[0]));
-  }
-  return pid;
-}
+void ConverterProcess::discardSlots() const { ConversionSlot::discard(utf8(slotFolder())); }
 
 RunResult ConverterProcess::run(const std::string& switches,
                                 const std::vector<std::string>& extraEnvironment) const {
-  const std::string errorFile = (folder_ / ("stderr-" + std::to_string(::getpid()))).string();
-  // A started process's peak memory begins at the peak of the process that started it; reset
-  // this one's to what it holds now, so that pictures made earlier in the test do not count.
-  std::ofstream("/proc/self/clear_refs") << "5";
-  const pid_t pid = spawn(switches, extraEnvironment, errorFile);
-  int status = 0;
-  rusage usage{};
-  while (::wait4(pid, &status, 0, &usage) < 0) {
-  }
+  const std::filesystem::path errorFile = folder_ / ("stderr-" + processTag());
+  StartedConverter converter = spawn(switches, environment(extraEnvironment), errorFile);
   RunResult result;
-  result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  result.exitCode = converter.wait();
   result.errorOutput = readFile(errorFile);
-  result.peakMemoryKilobytes = usage.ru_maxrss;
+  result.peakMemoryKilobytes = converter.peakKilobytes();
   std::filesystem::remove(errorFile);
   return result;
 }
 
-pid_t ConverterProcess::start(const std::string& switches,
-                              const std::vector<std::string>& extraEnvironment) const {
-  return spawn(switches, extraEnvironment, "/dev/null");
+StartedConverter ConverterProcess::start(const std::string& switches,
+                                         const std::vector<std::string>& extraEnvironment) const {
+#ifdef _WIN32
+  const char* nowhere = "NUL";
+#else
+  const char* nowhere = "/dev/null";
+#endif
+  return spawn(switches, environment(extraEnvironment), nowhere);
+}
+
+StartedConverter::StartedConverter(StartedConverter&& other) noexcept : process_(other.process_) {
+  other.process_ = -1;
 }
 
 std::string sourceAndDest(const std::filesystem::path& source, const std::filesystem::path& dest) {
-  return " /s:\"" + source.string() + "\" /d:\"" + dest.string() + "\"";
+  return " /s:\"" + utf8(source) + "\" /d:\"" + utf8(dest) + "\"";
 }
 
 std::string readFile(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::string utf8(const std::filesystem::path& path) {
+  const std::u8string text = path.u8string();
+  return {text.begin(), text.end()};
+}
+
+std::filesystem::path pathOf(std::string_view utf8) {
+  return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
 }
 
 }  // namespace karvelo::converter::testing

@@ -70,6 +70,26 @@ Image texture(PixelSize size, ColorModel model) {
   return image;
 }
 
+Image photoLike(PixelSize size) {
+  Image image = Image::blank(size, ColorModel::Rgb);
+  for (std::uint32_t y = 0; y < size.height; ++y) {
+    for (std::uint32_t x = 0; x < size.width; ++x) {
+      const double u = static_cast<double>(x) / size.width;
+      const double v = static_cast<double>(y) / size.height;
+      const double texture = 18 * std::sin(x * 0.21) * std::sin(y * 0.17) +
+                             10 * std::sin((x + 2 * y) * 0.9) + 25 * std::sin(u * 9 + v * 5);
+      const std::uint32_t grain = (x * 2654435761U ^ y * 2246822519U) >> 28;  // 0 to 15
+      const double edge = (x / 97 + y / 61) % 3 == 0 ? 40 : 0;
+      const double light = 60 + 120 * v + texture + edge + grain - 8;
+      std::uint8_t* pixel = image.pixels.data() + (std::size_t{y} * size.width + x) * 3;
+      pixel[0] = static_cast<std::uint8_t>(std::clamp(light + 40 * u, 0.0, 255.0));
+      pixel[1] = static_cast<std::uint8_t>(std::clamp(light, 0.0, 255.0));
+      pixel[2] = static_cast<std::uint8_t>(std::clamp(light - 40 * u + edge, 0.0, 255.0));
+    }
+  }
+  return image;
+}
+
 std::vector<std::uint8_t> exifBlock(std::uint16_t orientation, bool thumbnail) {
   std::vector<std::uint8_t> block;
   auto put16 = [&](unsigned value) {

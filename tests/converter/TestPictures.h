@@ -27,6 +27,9 @@ Image ramp(PixelSize size, ColorModel model);
 // result shifted by a fraction of a pixel shows.
 Image texture(PixelSize size, ColorModel model);
 
+// Photo-like: smooth light and colour, textures of several sizes, sharp edges and a little grain.
+Image photoLike(PixelSize size);
+
 // A little-endian EXIF block with the orientation, an EXIF directory holding the date the picture
 // was taken, and, when asked, a second directory that points at a (token) thumbnail.
 std::vector<std::uint8_t> exifBlock(std::uint16_t orientation, bool thumbnail = false);
@@ -40,6 +43,9 @@ bool linksThumbnail(const std::vector<std::uint8_t>& exif);
 // Peak signal-to-noise ratio of two images of one size and model, in dB.
 double psnr(const Image& a, const Image& b);
 
+// Whether this platform's codecs write the format (WebP is missing from some Windows systems).
+bool platformWrites(PictureFormat format);
+
 // Writes the picture through the converter's own encoders. This and readPicture go through the
 // platform's codecs, so they link only with converter_test_support.
 void writePicture(const std::filesystem::path& path, const Picture& picture, PictureFormat format);
@@ -52,6 +58,9 @@ Image resized(const Image& image, PixelSize target);
 
 // The colour at the centre of a quadrant (0 top left, 1 top right, 2 bottom left, 3 bottom right).
 Rgb quadrantColor(const Image& image, int quadrant);
+
+// The peak signal-to-noise ratio between two pictures of one size and model, in decibels.
+double psnr(const Image& a, const Image& b);
 
 // Whether two colours differ by at most `tolerance` in every channel.
 bool near(const Rgb& a, const Rgb& b, int tolerance = 40);

@@ -1,0 +1,182 @@
+#include "converter/core/ConversionError.h"
+#include "converter/wic/ByteStream.h"
+#include "converter/wic/Wic.h"
+#include "converter/wic/WicPixels.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+namespace karvelo::converter::wic {
+
+namespace {
+
+constexpr float jpegQuality = 0.9F;
+constexpr std::size_t stripBytes = 1 << 20;
+
+// The compression of a TIFF result: the source's where the encoder offers it, else LZW.
+BYTE tiffCompression(int sourceCompression) {
+  switch (sourceCompression) {
+    case 1:
+      return WICTiffCompressionNone;
+    case 8:
+    case 32946:
+      return WICTiffCompressionZIP;
+    case 32773:
+      return WICTiffCompressionRLE;
+    default:
+      return WICTiffCompressionLZW;
+  }
+}
+
+// Sets an encoder option; an option that this system's encoder lacks is left out.
+void setOption(IPropertyBag2& options, const wchar_t* name, VARIANT value) {
+  PROPBAG2 option{};
+  option.pstrName = const_cast<LPOLESTR>(name);
+  options.Write(1, &option, &value);
+}
+
+VARIANT byteValue(BYTE number) {
+  VARIANT value{};
+  value.vt = VT_UI1;
+  value.bVal = number;
+  return value;
+}
+
+// The layout that holds a model's pixels without loss.
+Layout layoutFor(ColorModel model) {
+  switch (model) {
+    case ColorModel::Gray:
+      return gray8;
+    case ColorModel::Rgb:
+      return bgr24;
+    case ColorModel::Cmyk:
+      return cmyk32;
+    case ColorModel::GrayAlpha:
+    case ColorModel::Rgba:
+      break;
+  }
+  return bgra32;
+}
+
+class WicEncoder final : public Encoder {
+ public:
+  explicit WicEncoder(PictureFormat format) : format_(format), encoder_(createEncoder(format)) {}
+
+  void start(const EncodedRows& result, ByteSink& sink) override {
+    size_ = result.size;
+    model_ = result.model;
+    stream_.Attach(new ByteStream(sink));
+    check(encoder_->Initialize(stream_.Get(), WICBitmapEncoderNoCache));
+    ComPtr<IPropertyBag2> options;
+    check(encoder_->CreateNewFrame(&frame_, &options));
+    if (options) {
+      setOptions(*options.Get(), result);
+    }
+    check(frame_->Initialize(options.Get()));
+    check(frame_->SetSize(size_.width, size_.height));
+    layout_ = negotiateLayout();
+    stripRows_ = static_cast<std::uint32_t>(
+        std::clamp<std::size_t>(stripBytes / stride(), 1, std::max(size_.height, 1U)));
+    strip_.resize(std::size_t{stripRows_} * stride());
+  }
+
+  void writeRow(std::span<const std::uint8_t> row) override {
+    convertRow({model_}, row.data(), layout_, strip_.data() + std::size_t{held_} * stride(),
+               size_.width);
+    if (++held_ == stripRows_) {
+      flush();
+    }
+  }
+
+  void finish() override {
+    flush();
+    check(frame_->Commit());
+    check(encoder_->Commit());
+  }
+
+ private:
+  void check(HRESULT result) const {
+    if (FAILED(result)) {
+      if (stream_) {
+        stream_->rethrowFailure();
+      }
+      throw std::runtime_error("the " + nameOf(format_) + " encoder failed (" + hex(result) + ")");
+    }
+  }
+
+  void setOptions(IPropertyBag2& options, const EncodedRows& result) const {
+    switch (format_) {
+      case PictureFormat::Jpeg: {
+        VARIANT quality{};
+        quality.vt = VT_R4;
+        quality.fltVal = jpegQuality;
+        setOption(options, L"ImageQuality", quality);
+        // Colour at half resolution (4:2:0) unless the source kept it full.
+        setOption(options, L"JpegYCrCbSubsampling",
+                  byteValue(result.hints.fullChroma ? WICJpegYCrCbSubsampling444
+                                                    : WICJpegYCrCbSubsampling420));
+        break;
+      }
+      case PictureFormat::Tiff:
+        setOption(options, L"TiffCompressionMethod",
+                  byteValue(tiffCompression(result.hints.compression)));
+        break;
+      case PictureFormat::Bmp:
+        if (hasAlpha(result.model)) {
+          VARIANT alpha{};
+          alpha.vt = VT_BOOL;
+          alpha.boolVal = VARIANT_TRUE;
+          setOption(options, L"EnableV5Header32bppBGRA", alpha);
+        }
+        break;
+      default:
+        break;
+    }
+  }
+
+  // The layout the rows are written in: the one that holds the model, or, when this system's
+  // encoder takes another, the one it takes (colour for CMYK or gray it cannot store; colour
+  // without alpha where it stores none).
+  Layout negotiateLayout() {
+    const Layout wanted = layoutFor(model_);
+    for (Layout offered : {wanted, hasAlpha(model_) ? bgra32 : bgr24}) {
+      GUID format = pixelFormatOf(offered);
+      check(frame_->SetPixelFormat(&format));
+      const std::optional<Layout> taken = layoutOf(format);
+      if (taken && (*taken == cmyk32) == (model_ == ColorModel::Cmyk)) {
+        return *taken;
+      }
+    }
+    throw std::runtime_error("the " + nameOf(format_) +
+                             " encoder takes none of the converter's pixel layouts");
+  }
+
+  std::size_t stride() const { return std::size_t{size_.width} * layout_.bytesPerPixel(); }
+
+  void flush() {
+    if (held_ > 0) {
+      check(frame_->WritePixels(held_, static_cast<UINT>(stride()),
+                                static_cast<UINT>(std::size_t{held_} * stride()), strip_.data()));
+      held_ = 0;
+    }
+  }
+
+  PictureFormat format_;
+  ComPtr<IWICBitmapEncoder> encoder_;
+  ComPtr<ByteStream> stream_;
+  ComPtr<IWICBitmapFrameEncode> frame_;
+  PixelSize size_;
+  ColorModel model_ = ColorModel::Rgb;
+  Layout layout_ = bgr24;
+  std::vector<std::uint8_t> strip_;
+  std::uint32_t stripRows_ = 1;
+  std::uint32_t held_ = 0;
+};
+
+}  // namespace
+
+std::unique_ptr<Encoder> wicEncoder(PictureFormat format) {
+  return std::make_unique<WicEncoder>(format);
+}
+
+}  // namespace karvelo::converter::wic
