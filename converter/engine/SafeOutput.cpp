@@ -13,9 +13,14 @@
 #ifdef _WIN32
 #include "converter/engine/WidePath.h"
 #else
+#include "converter/engine/PendingResults.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <random>
+#include <string_view>
 #endif
 
 namespace karvelo::converter {
@@ -195,6 +200,32 @@ void guardTemporary(const std::string& path) {
 
 void forgetTemporary() { pendingTemporary[0] = '\0'; }
 
+sigset_t blockEndingSignals() {
+  sigset_t ending;
+  sigset_t previous;
+  sigemptyset(&ending);
+  for (int signalNumber : {SIGTERM, SIGINT, SIGHUP}) {
+    sigaddset(&ending, signalNumber);
+  }
+  ::sigprocmask(SIG_BLOCK, &ending, &previous);
+  return previous;
+}
+
+// Tests take the path of file systems without unnamed files.
+bool namedOnly() {
+  const char* named = std::getenv("MULTICONV_TEST_NAMED_TEMPORARY");
+  return named != nullptr && *named != '\0';
+}
+
+std::string randomLetters() {
+  static std::mt19937 random(std::random_device{}() ^ static_cast<unsigned>(::getpid()));
+  constexpr std::string_view letters =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+  std::string text(6, 'x');
+  for (char& c : text) c = letters[random() % letters.size()];
+  return text;
+}
+
 std::string folderOf(const std::string& path) {
   const std::size_t slash = path.rfind('/');
   if (slash == std::string::npos) {
@@ -245,18 +276,24 @@ bool isFolder(const std::string& path) {
 }
 
 OutputFile::OutputFile(std::string finalPath, bool replace)
-    : finalPath_(std::move(finalPath)),
-      replace_(replace),
-      temporary_(folderOf(finalPath_) + "/.multiconv-XXXXXX") {
-  // The ending signals wait while the file is made and its name handed to their handler, so
-  // that no signal can leave the file behind in between.
-  sigset_t ending;
-  sigset_t previous;
-  sigemptyset(&ending);
-  for (int signalNumber : {SIGTERM, SIGINT, SIGHUP}) {
-    sigaddset(&ending, signalNumber);
+    : finalPath_(std::move(finalPath)), replace_(replace) {
+  removeAbandonedResults();
+  const std::string folder = folderOf(finalPath_);
+  // Where the file system allows it, the result is written into a file without a name, which
+  // the system removes whenever the process ends before the result is in place: nothing is left
+  // behind even by a converter killed outright. /proc names the open file for linking it.
+  if (!namedOnly() && ::access("/proc/self/fd", X_OK) == 0) {
+    const int fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (fd >= 0) {
+      handle_ = fd;
+      return;
+    }
   }
-  ::sigprocmask(SIG_BLOCK, &ending, &previous);
+  // Elsewhere it has a hidden name of its own, which a later converter removes if this one is
+  // killed. The ending signals wait while the file is made and its name handed to their
+  // handler, so that no signal can leave the file behind in between.
+  temporary_ = folder + "/.multiconv-XXXXXX";
+  sigset_t previous = blockEndingSignals();
   const int fd = ::mkostemp(temporary_.data(), O_CLOEXEC);
   const int openError = errno;
   if (fd >= 0) {
@@ -268,6 +305,7 @@ OutputFile::OutputFile(std::string finalPath, bool replace)
     writeFailure(finalPath_, std::strerror(openError));
   }
   handle_ = fd;
+  pendingRecord_ = std::make_unique<PendingResult>(temporary_);
 }
 
 void OutputFile::discard() noexcept {
@@ -275,8 +313,33 @@ void OutputFile::discard() noexcept {
     ::close(static_cast<int>(handle_));
     handle_ = -1;
   }
-  ::unlink(temporary_.c_str());
+  if (!temporary_.empty()) {
+    ::unlink(temporary_.c_str());
+  }
   forgetTemporary();
+  pendingRecord_.reset();
+}
+
+// Gives the unnamed result a hidden name of its own in the destination folder, recorded first so
+// that a later converter removes it if this one is killed before the name goes.
+int OutputFile::nameAnonymous(const std::string& self) {
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    std::string name = folderOf(finalPath_) + "/.multiconv-" + randomLetters();
+    sigset_t previous = blockEndingSignals();
+    pendingRecord_ = std::make_unique<PendingResult>(name);
+    const int status =
+        ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0 ? 0
+                                                                                         : errno;
+    if (status == 0) {
+      temporary_ = std::move(name);
+      guardTemporary(temporary_);
+    }
+    ::sigprocmask(SIG_SETMASK, &previous, nullptr);
+    if (status != EEXIST) {
+      return status;
+    }
+  }
+  return EEXIST;
 }
 
 void OutputFile::commit() {
@@ -292,22 +355,40 @@ void OutputFile::commit() {
   if (replacing && ::fsync(fd) != 0) {
     fail(static_cast<unsigned long>(errno));
   }
-  handle_ = -1;
-  if (::close(fd) != 0) {
-    fail(static_cast<unsigned long>(errno));
+  int error = 0;
+  if (temporary_.empty()) {
+    // Unnamed: linked under the final name, which fails on a name that is taken; or, to replace
+    // a file, named first and then renamed over it. The file stays open until it has a name.
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    if (!replace_) {
+      error = ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, finalPath_.c_str(), AT_SYMLINK_FOLLOW) == 0
+                  ? 0
+                  : errno;
+    } else if ((error = nameAnonymous(self)) == 0) {
+      error = ::rename(temporary_.c_str(), finalPath_.c_str()) == 0 ? 0 : errno;
+    }
+    handle_ = -1;
+    ::close(fd);
+  } else {
+    // Named: closed first, since a file system may report a failed write only then.
+    handle_ = -1;
+    if (::close(fd) != 0) {
+      fail(static_cast<unsigned long>(errno));
+    }
+    error = replace_ ? (::rename(temporary_.c_str(), finalPath_.c_str()) == 0 ? 0 : errno)
+                     : renameWithoutReplacing(temporary_, finalPath_);
   }
-  const int error = replace_ ? (::rename(temporary_.c_str(), finalPath_.c_str()) == 0 ? 0 : errno)
-                             : renameWithoutReplacing(temporary_, finalPath_);
   if (error != 0) {
     discard();
     committed_ = true;
-    if (error == EEXIST) {
+    if (error == EEXIST && !replace_) {
       outputExists(finalPath_);
     }
     writeFailure(finalPath_, std::strerror(error));
   }
   committed_ = true;
   forgetTemporary();
+  pendingRecord_.reset();
 }
 
 #endif

@@ -585,47 +585,59 @@ TEST_F(ConverterEndToEnd, RunLengthBitmapsAreDecoded) {
             code(ExitCode::DamagedPicture));
 }
 
-TEST_F(ConverterEndToEnd, KilledWhileWritingLeavesNoPartialFileAndTheOriginalWhole) {
+TEST_F(ConverterEndToEnd, KilledWhileWritingLeavesNothingThatALaterConverterKeeps) {
   const fs::path source = writeJpeg("k.jpg", {300, 200});
   const std::string original = readFile(source);
-  const std::vector<std::string> stopBeforeRename = {"MULTICONV_TEST_STOP_BEFORE_RENAME=1"};
-  auto stopped = [&](const std::string& switches) {
-    const pid_t pid =
-        converter->start(sourceAndDest(source, folder / "in") + switches, stopBeforeRename);
-    int status = 0;
-    ::waitpid(pid, &status, WUNTRACED);
-    EXPECT_TRUE(WIFSTOPPED(status));
-    return pid;
-  };
+  const fs::path in = folder / "in";
   auto temporaries = [&] {
     std::size_t count = 0;
-    for (const auto& entry : fs::directory_iterator(folder / "in")) {
+    for (const auto& entry : fs::directory_iterator(in)) {
       count += entry.path().filename().string().starts_with(".multiconv-");
     }
     return count;
   };
-  for (const std::string& switches :
-       {std::string(" /m:r /r:0.5 /o"), std::string(" /m:r /r:0.5 /suf:-new")}) {
-    // Killed outright: only the temporary file is left, under its own name.
-    pid_t pid = stopped(switches);
-    EXPECT_EQ(temporaries(), 1u);
-    ::kill(pid, SIGKILL);
-    ::waitpid(pid, nullptr, 0);
-    EXPECT_EQ(readFile(source), original);
-    EXPECT_FALSE(fs::exists(folder / "in" / "k-new.jpg"));
-    for (const auto& entry : fs::directory_iterator(folder / "in")) {
-      if (entry.path().filename().string().starts_with(".multiconv-")) {
-        fs::remove(entry.path());
-      }
+  // With the unnamed file that most file systems allow, and with a named one.
+  for (const bool named : {false, true}) {
+    std::vector<std::string> environment = {"MULTICONV_TEST_STOP_BEFORE_RENAME=1"};
+    if (named) environment.push_back("MULTICONV_TEST_NAMED_TEMPORARY=1");
+    auto stopped = [&](const std::string& switches) {
+      const pid_t pid = converter->start(sourceAndDest(source, in) + switches, environment);
+      int status = 0;
+      ::waitpid(pid, &status, WUNTRACED);
+      EXPECT_TRUE(WIFSTOPPED(status));
+      return pid;
+    };
+    for (const std::string& switches :
+         {std::string(" /m:r /r:0.5 /o"), std::string(" /m:r /r:0.5 /suf:-new")}) {
+      // Killed outright: the original stays whole and nothing is under the final name. A named
+      // file stays only until a later converter writing there finds its writer gone; the file of
+      // a writer that lives is left alone.
+      const pid_t killed = stopped(switches);
+      const pid_t alive = stopped(" /m:r /r:0.5 /suf:-alive");
+      EXPECT_EQ(temporaries(), named ? 2u : 0u);
+      ::kill(killed, SIGKILL);
+      ::waitpid(killed, nullptr, 0);
+      EXPECT_EQ(readFile(source), original);
+      EXPECT_FALSE(fs::exists(in / "k-new.jpg"));
+      EXPECT_EQ(converter->run(sourceAndDest(source, in) + " /m:r /r:0.5 /suf:-later").exitCode, 0);
+      EXPECT_EQ(temporaries(), named ? 1u : 0u);
+      int status = 0;
+      ::kill(alive, SIGCONT);
+      ::waitpid(alive, &status, 0);
+      EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+      EXPECT_EQ(temporaries(), 0u);
+      fs::remove(in / "k-later.jpg");
+      fs::remove(in / "k-alive.jpg");
+
+      // Told to end: the temporary file goes too.
+      const pid_t ended = stopped(switches);
+      ::kill(ended, SIGTERM);
+      ::kill(ended, SIGCONT);
+      ::waitpid(ended, nullptr, 0);
+      EXPECT_EQ(temporaries(), 0u);
+      EXPECT_EQ(readFile(source), original);
+      EXPECT_FALSE(fs::exists(in / "k-new.jpg"));
     }
-    // Told to end: the temporary file goes too.
-    pid = stopped(switches);
-    ::kill(pid, SIGTERM);
-    ::kill(pid, SIGCONT);
-    ::waitpid(pid, nullptr, 0);
-    EXPECT_EQ(temporaries(), 0u);
-    EXPECT_EQ(readFile(source), original);
-    EXPECT_FALSE(fs::exists(folder / "in" / "k-new.jpg"));
   }
 }
 
