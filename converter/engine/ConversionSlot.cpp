@@ -1,5 +1,9 @@
 #include "converter/engine/ConversionSlot.h"
 
+#ifndef _WIN32
+#include "converter/engine/UserFolder.h"
+#endif
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
@@ -77,31 +81,6 @@ int lockRetrying(int fd, int operation) {
   while ((status = ::flock(fd, operation)) != 0 && errno == EINTR) {
   }
   return status;
-}
-
-// The folder must be ours alone: where another user can write, they could hold every slot.
-bool usableFolder(const std::string& folder) {
-  if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
-    return false;
-  }
-  struct stat status {};
-  return ::lstat(folder.c_str(), &status) == 0 && S_ISDIR(status.st_mode) &&
-         status.st_uid == ::getuid() && (status.st_mode & (S_IWGRP | S_IWOTH)) == 0;
-}
-
-// The first usable of the places for the slots; a file or another user's folder in one place, or
-// a place whose parent is missing, passes on to the next.
-std::optional<std::string> slotFolder() {
-  const auto below = [](const char* variable, const char* name) -> std::string {
-    const char* value = std::getenv(variable);
-    return value != nullptr && *value == '/' ? std::string(value) + name : std::string();
-  };
-  for (const std::string& folder :
-       {below("MULTICONV_SLOT_DIR", ""), below("XDG_RUNTIME_DIR", "/karvelo-slots"),
-        "/tmp/karvelo-" + std::to_string(::getuid()), below("HOME", "/.cache/karvelo-slots")}) {
-    if (!folder.empty() && usableFolder(folder)) return folder;
-  }
-  return std::nullopt;
 }
 
 std::string keyFile(const std::string& folder) { return folder + "/slots"; }
@@ -203,7 +182,7 @@ ConversionSlot ConversionSlot::acquire() {
   }
   return slot;
 #else
-  const std::optional<std::string> folder = slotFolder();
+  const std::optional<std::string> folder = userRuntimeFolder();
   if (!folder) {
     return slot;
   }

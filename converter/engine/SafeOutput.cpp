@@ -9,13 +9,19 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #ifdef _WIN32
 #include "converter/engine/WidePath.h"
 #else
+#include "converter/engine/PendingResults.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <random>
+#include <string_view>
 #endif
 
 namespace karvelo::converter {
@@ -122,21 +128,79 @@ bool isFolder(const std::string& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
+namespace {
+
+constexpr wchar_t temporaryPrefix[] = L".multiconv-";
+
+// While set, the system deletes the file when its last handle closes: when its writer dies in any
+// way, the file goes with it.
+bool deleteWhenClosed(HANDLE file, bool remove) {
+  FILE_DISPOSITION_INFO disposition{};
+  disposition.DeleteFile = remove ? TRUE : FALSE;
+  return ::SetFileInformationByHandle(file, FileDispositionInfo, &disposition,
+                                      sizeof disposition) != 0;
+}
+
+// Gives the open file the path `target`, replacing a file of that name only with `replace`. The
+// call takes the system's own form of a full path: "\??\C:\..." where the wide calls take
+// "\\?\C:\...". 0, or the system's error code.
+DWORD renameOpenFile(HANDLE file, const std::wstring& target, bool replace) {
+  const std::wstring name =
+      target.starts_with(L"\\\\?\\") ? L"\\??\\" + target.substr(4) : target;
+  std::vector<std::uint8_t> buffer(sizeof(FILE_RENAME_INFO) + name.size() * sizeof(wchar_t));
+  auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+  info->ReplaceIfExists = replace ? TRUE : FALSE;
+  info->RootDirectory = nullptr;
+  info->FileNameLength = static_cast<DWORD>(name.size() * sizeof(wchar_t));
+  std::memcpy(info->FileName, name.data(), info->FileNameLength);
+  return ::SetFileInformationByHandle(file, FileRenameInfo, info,
+                                      static_cast<DWORD>(buffer.size()))
+             ? 0
+             : ::GetLastError();
+}
+
+// Removes the hidden results in the folder whose writers are gone. A writer holds its file open
+// without sharing from its creation to its rename, so while it lives the file cannot be deleted;
+// once it is gone, nothing holds the file.
+void removeAbandonedResults(const std::wstring& folder) {
+  WIN32_FIND_DATAW entry;
+  const HANDLE found =
+      ::FindFirstFileExW((folder + L"\\" + temporaryPrefix + L"*").c_str(), FindExInfoBasic,
+                         &entry, FindExSearchNameMatch, nullptr, 0);
+  if (found == INVALID_HANDLE_VALUE) {
+    return;
+  }
+  do {
+    if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+      ::DeleteFileW((folder + L"\\" + entry.cFileName).c_str());
+    }
+  } while (::FindNextFileW(found, &entry));
+  ::FindClose(found);
+}
+
+}  // namespace
+
 OutputFile::OutputFile(std::string finalPath, bool replace)
     : finalPath_(std::move(finalPath)), replace_(replace) {
   const std::size_t separator = finalPath_.find_last_of("\\/");
   const std::string folder = separator == std::string::npos ? "." : finalPath_.substr(0, separator);
+  removeAbandonedResults(widePath(folder));
   HANDLE file = INVALID_HANDLE_VALUE;
   for (unsigned attempt = 0; file == INVALID_HANDLE_VALUE; ++attempt) {
     temporary_ = folder + "\\.multiconv-" + std::to_string(::GetCurrentProcessId()) + "-" +
                  std::to_string(::GetTickCount64() + attempt);
-    file = ::CreateFileW(widePath(temporary_).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                         CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    // Not shared, and with the right to rename it while it is open.
+    file = ::CreateFileW(widePath(temporary_).c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0,
+                         nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE && (::GetLastError() != ERROR_FILE_EXISTS || attempt > 100)) {
       writeFailure(finalPath_, errorText(::GetLastError()));
     }
   }
   handle_ = reinterpret_cast<std::intptr_t>(file);
+  const char* named = std::getenv("MULTICONV_TEST_NAMED_TEMPORARY");
+  if (named == nullptr || *named == '\0') {
+    deleteWhenClosed(file, true);
+  }
   pendingTemporary = widePath(temporary_);
   for (int signalNumber : {SIGINT, SIGTERM}) {
     std::signal(signalNumber, removeTemporaryAndEnd);
@@ -159,18 +223,23 @@ void OutputFile::commit() {
   if (replace_ && !::FlushFileBuffers(file)) {
     fail(::GetLastError());
   }
-  ::CloseHandle(file);
-  handle_ = -1;
-  // Without MOVEFILE_REPLACE_EXISTING the move fails on an existing name, atomically.
-  const DWORD flags = MOVEFILE_WRITE_THROUGH | (replace_ ? MOVEFILE_REPLACE_EXISTING : 0);
-  if (!::MoveFileExW(widePath(temporary_).c_str(), widePath(finalPath_).c_str(), flags)) {
-    const DWORD error = ::GetLastError();
+  // Renamed while still open and unshared, so that no other converter takes it for abandoned;
+  // without `replace` the rename fails on an existing name, atomically. Should the process die
+  // between keeping the file and renaming it, a later converter in this folder removes it.
+  DWORD error = deleteWhenClosed(file, false) ? 0 : ::GetLastError();
+  if (error == 0) {
+    error = renameOpenFile(file, widePath(finalPath_), replace_);
+  }
+  if (error != 0) {
     discard();
+    committed_ = true;  // nothing left to remove
     if (!replace_ && (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS)) {
       outputExists(finalPath_);
     }
     writeFailure(finalPath_, errorText(error));
   }
+  ::CloseHandle(file);
+  handle_ = -1;
   committed_ = true;
   pendingTemporary.clear();
 }
@@ -203,6 +272,32 @@ void guardTemporary(const std::string& path) {
 }
 
 void forgetTemporary() { pendingTemporary[0] = '\0'; }
+
+sigset_t blockEndingSignals() {
+  sigset_t ending;
+  sigset_t previous;
+  sigemptyset(&ending);
+  for (int signalNumber : {SIGTERM, SIGINT, SIGHUP}) {
+    sigaddset(&ending, signalNumber);
+  }
+  ::sigprocmask(SIG_BLOCK, &ending, &previous);
+  return previous;
+}
+
+// Tests take the path of file systems without unnamed files.
+bool namedOnly() {
+  const char* named = std::getenv("MULTICONV_TEST_NAMED_TEMPORARY");
+  return named != nullptr && *named != '\0';
+}
+
+std::string randomLetters() {
+  static std::mt19937 random(std::random_device{}() ^ static_cast<unsigned>(::getpid()));
+  constexpr std::string_view letters =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+  std::string text(6, 'x');
+  for (char& c : text) c = letters[random() % letters.size()];
+  return text;
+}
 
 std::string folderOf(const std::string& path) {
   const std::size_t slash = path.rfind('/');
@@ -254,18 +349,24 @@ bool isFolder(const std::string& path) {
 }
 
 OutputFile::OutputFile(std::string finalPath, bool replace)
-    : finalPath_(std::move(finalPath)),
-      replace_(replace),
-      temporary_(folderOf(finalPath_) + "/.multiconv-XXXXXX") {
-  // The ending signals wait while the file is made and its name handed to their handler, so
-  // that no signal can leave the file behind in between.
-  sigset_t ending;
-  sigset_t previous;
-  sigemptyset(&ending);
-  for (int signalNumber : {SIGTERM, SIGINT, SIGHUP}) {
-    sigaddset(&ending, signalNumber);
+    : finalPath_(std::move(finalPath)), replace_(replace) {
+  removeAbandonedResults();
+  const std::string folder = folderOf(finalPath_);
+  // Where the file system allows it, the result is written into a file without a name, which
+  // the system removes whenever the process ends before the result is in place: nothing is left
+  // behind even by a converter killed outright. /proc names the open file for linking it.
+  if (!namedOnly() && ::access("/proc/self/fd", X_OK) == 0) {
+    const int fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (fd >= 0) {
+      handle_ = fd;
+      return;
+    }
   }
-  ::sigprocmask(SIG_BLOCK, &ending, &previous);
+  // Elsewhere it has a hidden name of its own, which a later converter removes if this one is
+  // killed. The ending signals wait while the file is made and its name handed to their
+  // handler, so that no signal can leave the file behind in between.
+  temporary_ = folder + "/.multiconv-XXXXXX";
+  sigset_t previous = blockEndingSignals();
   const int fd = ::mkostemp(temporary_.data(), O_CLOEXEC);
   const int openError = errno;
   if (fd >= 0) {
@@ -277,6 +378,7 @@ OutputFile::OutputFile(std::string finalPath, bool replace)
     writeFailure(finalPath_, std::strerror(openError));
   }
   handle_ = fd;
+  pendingRecord_ = std::make_unique<PendingResult>(temporary_);
 }
 
 void OutputFile::discard() noexcept {
@@ -284,8 +386,33 @@ void OutputFile::discard() noexcept {
     ::close(static_cast<int>(handle_));
     handle_ = -1;
   }
-  ::unlink(temporary_.c_str());
+  if (!temporary_.empty()) {
+    ::unlink(temporary_.c_str());
+  }
   forgetTemporary();
+  pendingRecord_.reset();
+}
+
+// Gives the unnamed result a hidden name of its own in the destination folder, recorded first so
+// that a later converter removes it if this one is killed before the name goes.
+int OutputFile::nameAnonymous(const std::string& self) {
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    std::string name = folderOf(finalPath_) + "/.multiconv-" + randomLetters();
+    sigset_t previous = blockEndingSignals();
+    pendingRecord_ = std::make_unique<PendingResult>(name);
+    const int status =
+        ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0 ? 0
+                                                                                         : errno;
+    if (status == 0) {
+      temporary_ = std::move(name);
+      guardTemporary(temporary_);
+    }
+    ::sigprocmask(SIG_SETMASK, &previous, nullptr);
+    if (status != EEXIST) {
+      return status;
+    }
+  }
+  return EEXIST;
 }
 
 void OutputFile::commit() {
@@ -301,22 +428,40 @@ void OutputFile::commit() {
   if (replacing && ::fsync(fd) != 0) {
     fail(static_cast<unsigned long>(errno));
   }
-  handle_ = -1;
-  if (::close(fd) != 0) {
-    fail(static_cast<unsigned long>(errno));
+  int error = 0;
+  if (temporary_.empty()) {
+    // Unnamed: linked under the final name, which fails on a name that is taken; or, to replace
+    // a file, named first and then renamed over it. The file stays open until it has a name.
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    if (!replace_) {
+      error = ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, finalPath_.c_str(), AT_SYMLINK_FOLLOW) == 0
+                  ? 0
+                  : errno;
+    } else if ((error = nameAnonymous(self)) == 0) {
+      error = ::rename(temporary_.c_str(), finalPath_.c_str()) == 0 ? 0 : errno;
+    }
+    handle_ = -1;
+    ::close(fd);
+  } else {
+    // Named: closed first, since a file system may report a failed write only then.
+    handle_ = -1;
+    if (::close(fd) != 0) {
+      fail(static_cast<unsigned long>(errno));
+    }
+    error = replace_ ? (::rename(temporary_.c_str(), finalPath_.c_str()) == 0 ? 0 : errno)
+                     : renameWithoutReplacing(temporary_, finalPath_);
   }
-  const int error = replace_ ? (::rename(temporary_.c_str(), finalPath_.c_str()) == 0 ? 0 : errno)
-                             : renameWithoutReplacing(temporary_, finalPath_);
   if (error != 0) {
     discard();
     committed_ = true;
-    if (error == EEXIST) {
+    if (error == EEXIST && !replace_) {
       outputExists(finalPath_);
     }
     writeFailure(finalPath_, std::strerror(error));
   }
   committed_ = true;
   forgetTemporary();
+  pendingRecord_.reset();
 }
 
 #endif

@@ -3,17 +3,24 @@
 #include "converter/engine/ByteSink.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace karvelo::converter {
+
+#ifndef _WIN32
+class PendingResult;
+#endif
 
 // The result's file, written so that no reader ever sees it half written: the bytes go to a
 // temporary file in the destination folder, which `commit` renames to the final name. Without
 // `replace` an existing file is never replaced, even one that appears while the result is
 // written; with it the old file is swapped for the complete new one in a single step. The
 // temporary file is removed when the result is not committed, and when the process is told to end
-// (SIGTERM, SIGINT, SIGHUP); only a process killed outright leaves it behind, under its own
-// ".multiconv-" name.
+// (SIGTERM, SIGINT, SIGHUP). On POSIX it has no name while it is written where the file system
+// allows that, so that a process killed outright leaves nothing; on Windows the system deletes it
+// when its writer dies. Where a hidden ".multiconv-" file is left all the same, a later converter
+// removes it once its writer is gone.
 //
 // Throws ConversionError: OutputExists when the name is taken, WriteFailure otherwise.
 class OutputFile final : public ByteSink {
@@ -34,6 +41,9 @@ class OutputFile final : public ByteSink {
   void put(std::uint64_t offset, std::span<const std::uint8_t> bytes) const;
   void discard() noexcept;
   [[noreturn]] void fail(unsigned long error);
+#ifndef _WIN32
+  int nameAnonymous(const std::string& self);
+#endif
 
   std::string finalPath_;
   bool replace_;
@@ -43,6 +53,10 @@ class OutputFile final : public ByteSink {
   mutable std::vector<std::uint8_t> pending_;
   mutable std::uint64_t written_ = 0;
   bool committed_ = false;
+#ifndef _WIN32
+  // While the result has a name of its own: the record that lets a later converter remove it.
+  std::unique_ptr<PendingResult> pendingRecord_;
+#endif
 };
 
 // Whether anything (a file, folder or dangling link) has this name.

@@ -630,35 +630,64 @@ TEST_F(ConverterEndToEnd, RunLengthBitmapsAreDecoded) {
 
 #endif
 
-TEST_F(ConverterEndToEnd, KilledWhileWritingLeavesNoPartialFileAndTheOriginalWhole) {
+TEST_F(ConverterEndToEnd, KilledWhileWritingLeavesNothingThatALaterConverterKeeps) {
   const fs::path source = writeJpeg("k.jpg", {300, 200});
   const std::string original = readFile(source);
+  const fs::path in = folder / "in";
   auto temporaries = [&] {
     std::size_t count = 0;
-    for (const auto& entry : fs::directory_iterator(folder / "in")) {
+    for (const auto& entry : fs::directory_iterator(in)) {
       count += entry.path().filename().string().starts_with(".multiconv-");
     }
     return count;
   };
-  for (const std::string& switches :
-       {std::string(" /m:r /r:0.5 /o"), std::string(" /m:r /r:0.5 /suf:-new")}) {
-    // Killed outright: only the temporary file is left, under its own name.
-    converter->startStoppedBeforeRename(sourceAndDest(source, folder / "in") + switches).kill();
-    EXPECT_EQ(temporaries(), 1u);
-    EXPECT_EQ(readFile(source), original);
-    EXPECT_FALSE(fs::exists(folder / "in" / "k-new.jpg"));
-    for (const auto& entry : fs::directory_iterator(folder / "in")) {
-      if (entry.path().filename().string().starts_with(".multiconv-")) {
-        fs::remove(entry.path());
-      }
-    }
-#ifndef _WIN32
-    // Told to end: the temporary file goes too.
-    converter->startStoppedBeforeRename(sourceAndDest(source, folder / "in") + switches).askToEnd();
-    EXPECT_EQ(temporaries(), 0u);
-    EXPECT_EQ(readFile(source), original);
-    EXPECT_FALSE(fs::exists(folder / "in" / "k-new.jpg"));
+  // With the file that the system removes when its writer dies (on POSIX one without a name,
+  // where the file system allows it), and with a named one that a later converter must remove.
+  for (const bool named : {false, true}) {
+    std::vector<std::string> environment;
+    if (named) environment.push_back("MULTICONV_TEST_NAMED_TEMPORARY=1");
+#ifdef _WIN32
+    const std::size_t whileWriting = 1;
+#else
+    const std::size_t whileWriting = named ? 1 : 0;
 #endif
+    for (const std::string& switches :
+         {std::string(" /m:r /r:0.5 /o"), std::string(" /m:r /r:0.5 /suf:-new")}) {
+      // Killed outright: the original stays whole and nothing is under the final name. A named
+      // file stays only until a later converter writing there finds its writer gone; the file of
+      // a writer that lives is left alone.
+      StartedConverter killed =
+          converter->startStoppedBeforeRename(sourceAndDest(source, in) + switches, environment);
+      StartedConverter alive = converter->startStoppedBeforeRename(
+          sourceAndDest(source, in) + " /m:r /r:0.5 /suf:-alive", environment);
+      EXPECT_EQ(temporaries(), 2 * whileWriting);
+      killed.kill();
+      // Only a named file outlives its writer.
+      EXPECT_EQ(temporaries(), named ? 2 * whileWriting : whileWriting);
+      EXPECT_EQ(readFile(source), original);
+      EXPECT_FALSE(fs::exists(in / "k-new.jpg"));
+      EXPECT_EQ(converter->run(sourceAndDest(source, in) + " /m:r /r:0.5 /suf:-later").exitCode, 0);
+      EXPECT_EQ(temporaries(), whileWriting);
+      fs::remove(in / "k-later.jpg");
+#ifdef _WIN32
+      alive.kill();
+      EXPECT_EQ(converter->run(sourceAndDest(source, in) + " /m:r /r:0.5 /suf:-later").exitCode, 0);
+#else
+      EXPECT_EQ(alive.carryOn(), 0);
+      EXPECT_TRUE(fs::exists(in / "k-alive.jpg"));
+#endif
+      EXPECT_EQ(temporaries(), 0u);
+      fs::remove(in / "k-later.jpg");
+      fs::remove(in / "k-alive.jpg");
+#ifndef _WIN32
+      // Told to end: the temporary file goes too.
+      converter->startStoppedBeforeRename(sourceAndDest(source, in) + switches, environment)
+          .askToEnd();
+      EXPECT_EQ(temporaries(), 0u);
+      EXPECT_EQ(readFile(source), original);
+      EXPECT_FALSE(fs::exists(in / "k-new.jpg"));
+#endif
+    }
   }
 }
 

@@ -39,6 +39,8 @@ class StartedConverter {
 #ifndef _WIN32
   // Asks it to end (SIGTERM, and SIGCONT should it be stopped) and waits for the end.
   void askToEnd();
+  // Lets a stopped converter go on, and waits for the end: the exit code.
+  int carryOn();
 #endif
 
  private:

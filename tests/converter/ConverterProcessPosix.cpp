@@ -46,6 +46,11 @@ void StartedConverter::kill() {
   wait();
 }
 
+int StartedConverter::carryOn() {
+  ::kill(static_cast<pid_t>(process_), SIGCONT);
+  return wait();
+}
+
 void StartedConverter::askToEnd() {
   ::kill(static_cast<pid_t>(process_), SIGTERM);
   ::kill(static_cast<pid_t>(process_), SIGCONT);
