@@ -198,9 +198,7 @@ OutputFile::OutputFile(std::string finalPath, bool replace)
   }
   handle_ = reinterpret_cast<std::intptr_t>(file);
   const char* named = std::getenv("MULTICONV_TEST_NAMED_TEMPORARY");
-  if (named == nullptr || *named == '\0') {
-    deleteWhenClosed(file, true);
-  }
+  deletedWhenClosed_ = (named == nullptr || *named == '\0') && deleteWhenClosed(file, true);
   pendingTemporary = widePath(temporary_);
   for (int signalNumber : {SIGINT, SIGTERM}) {
     std::signal(signalNumber, removeTemporaryAndEnd);
@@ -226,7 +224,7 @@ void OutputFile::commit() {
   // Renamed while still open and unshared, so that no other converter takes it for abandoned;
   // without `replace` the rename fails on an existing name, atomically. Should the process die
   // between keeping the file and renaming it, a later converter in this folder removes it.
-  DWORD error = deleteWhenClosed(file, false) ? 0 : ::GetLastError();
+  DWORD error = !deletedWhenClosed_ || deleteWhenClosed(file, false) ? 0 : ::GetLastError();
   if (error == 0) {
     error = renameOpenFile(file, widePath(finalPath_), replace_);
   }

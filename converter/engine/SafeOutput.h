@@ -53,6 +53,10 @@ class OutputFile final : public ByteSink {
   mutable std::vector<std::uint8_t> pending_;
   mutable std::uint64_t written_ = 0;
   bool committed_ = false;
+#ifdef _WIN32
+  // Whether the system deletes the file when its last handle closes (where the file system can).
+  bool deletedWhenClosed_ = false;
+#endif
 #ifndef _WIN32
   // While the result has a name of its own: the record that lets a later converter remove it.
   std::unique_ptr<PendingResult> pendingRecord_;
