@@ -1,7 +1,9 @@
 #include <pthread.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 
 #include <csignal>
+#include <cstdint>
 
 #include <cerrno>
 
@@ -54,7 +56,18 @@ TEST_F(LaunchTest, TheConverterBeginsWithNoSignalBlockedOrIgnored) {
   struct sigaction user {};
   ::sigaction(SIGPIPE, &ignore, &pipe);
   ::sigaction(SIGUSR1, &catcher, &user);
+  // The C library's own first real-time signals, ignored as a parent can leave them; the library
+  // refuses to change them, so the system call does it.
+  struct {
+    void (*handler)(int);
+    unsigned long flags;
+    void (*restorer)();
+    std::uint64_t mask;
+  } kernelIgnore{SIG_IGN, 0, nullptr, 0};
+  ::syscall(SYS_rt_sigaction, __SIGRTMIN, &kernelIgnore, nullptr, sizeof kernelIgnore.mask);
   processes.start((folder / "multiconv").string(), windowStyle::MinimizedNoFocus);
+  kernelIgnore.handler = SIG_DFL;
+  ::syscall(SYS_rt_sigaction, __SIGRTMIN, &kernelIgnore, nullptr, sizeof kernelIgnore.mask);
   ::sigaction(SIGUSR1, &user, nullptr);
   ::sigaction(SIGPIPE, &pipe, nullptr);
   ::pthread_sigmask(SIG_SETMASK, &callers, nullptr);

@@ -3,11 +3,13 @@
 #include <fcntl.h>
 #include <pthread.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <csignal>
+#include <cstdint>
 #include <cstdlib>
 #include <string_view>
 
@@ -54,6 +56,20 @@ void resetSignals() {
       ::sigaction(signal, &defaults, nullptr);
     }
   }
+#ifdef __linux__
+  // The C library keeps the first real-time signals for itself and refuses to change them, yet a
+  // process can inherit them ignored from whoever started this one: they are set to their
+  // defaults with the system call itself.
+  struct {
+    void (*handler)(int);
+    unsigned long flags;
+    void (*restorer)();
+    std::uint64_t mask;
+  } kernelDefaults{SIG_DFL, 0, nullptr, 0};
+  for (int signal = __SIGRTMIN; signal < SIGRTMIN; ++signal) {
+    ::syscall(SYS_rt_sigaction, signal, &kernelDefaults, nullptr, sizeof kernelDefaults.mask);
+  }
+#endif
   sigset_t none;
   ::sigemptyset(&none);
   ::sigprocmask(SIG_SETMASK, &none, nullptr);
