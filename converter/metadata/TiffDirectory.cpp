@@ -108,7 +108,9 @@ std::optional<TiffIfd> readLevel(const ByteSource& source, bool bigEndian, std::
     budget -= static_cast<std::size_t>(length);
     std::optional<TiffIfd> child;
     if (isPointer(entry.tag)) {
-      if (entry.count == 1 && depth < maxDepth) {
+      // Only a single LONG or IFD is an offset: a pointer of another type is laid out again as an
+      // offset its type does not describe, so it is dropped with what it points at.
+      if (entry.count == 1 && (entry.type == 4 || entry.type == 13) && depth < maxDepth) {
         child = readLevel(source, bigEndian, decode(raw + 8, 4, bigEndian), base, nullptr, budget,
                           depth + 1);
       }
