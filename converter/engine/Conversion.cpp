@@ -102,9 +102,8 @@ void convert(const ConverterOptions& options, const Codecs& codecs) {
   file->commit();
 }
 
-void convertPicture(const ByteSource& source, PictureFormat format,
-                    const ConverterOptions& options, const Codecs& codecs,
-                    const std::function<ByteSink&()>& openResult) {
+void convertPicture(const ByteSource& source, PictureFormat format, const ConverterOptions& options,
+                    const Codecs& codecs, const std::function<ByteSink&()>& openResult) {
   const PictureHeaders headers = readHeaders(format, source);
   const int orientation = headers.metadata.orientation;
   const PixelSize target = targetSize(uprightSize(headers.size, orientation), options);

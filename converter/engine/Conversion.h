@@ -15,8 +15,7 @@ void convert(const ConverterOptions& options, const Codecs& codecs);
 // refuses what is beyond the limits, decodes, resizes, turns upright and encodes. The result's
 // sink is opened by `openResult` only once the source has proved readable. Throws
 // ConversionError. Also what fuzzing runs on pictures held in memory.
-void convertPicture(const ByteSource& source, PictureFormat format,
-                    const ConverterOptions& options, const Codecs& codecs,
-                    const std::function<ByteSink&()>& openResult);
+void convertPicture(const ByteSource& source, PictureFormat format, const ConverterOptions& options,
+                    const Codecs& codecs, const std::function<ByteSink&()>& openResult);
 
 }  // namespace karvelo::converter

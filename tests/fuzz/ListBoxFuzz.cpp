@@ -100,8 +100,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::uint8_t language = in.byte() % (languages.size() + 1);
   platform::PosixUserLocale collation(languages[language % languages.size()]);
   fakes::FakeServices fake;
-  main_window::Form1 form(fake.services({.locale = language < languages.size() ? &collation
-                                                                               : nullptr}));
+  main_window::Form1 form(
+      fake.services({.locale = language < languages.size() ? &collation : nullptr}));
   form.load();
   const forms::TextOrder& order = form.textOrder();
   std::array<forms::ListBox*, 2> lists{&form.List1, &form.List2};

@@ -71,7 +71,8 @@ void pictures(Corpus& corpus) {
         picture.image = testing::texture({24, 16}, model);
         // The second encoding where a format has one: lossless WebP, JPEG without subsampling,
         // TIFF compressed with deflate.
-        picture.hints = {.lossless = variant == 1, .fullChroma = variant == 1,
+        picture.hints = {.lossless = variant == 1,
+                         .fullChroma = variant == 1,
                          .compression = variant == 1 ? 8 : 0};
         if (variant == 2) picture.metadata.exif = testing::exifBlock(6, true);
         try {
@@ -85,12 +86,14 @@ void pictures(Corpus& corpus) {
     }
     for (std::uint16_t orientation = 1; orientation <= 8; ++orientation) {
       Picture picture;
-      picture.image = testing::quadrants({12, 8}, {testing::red, testing::green, testing::blue,
-                                                   testing::white});
+      picture.image = testing::quadrants(
+          {12, 8}, {testing::red, testing::green, testing::blue, testing::white});
       picture.metadata.exif = testing::exifBlock(orientation);
       try {
-        corpus.add(Choices().byte(orientation).bytes(encodePicture(platformCodecs(), format,
-                                                                   picture)).all());
+        corpus.add(Choices()
+                       .byte(orientation)
+                       .bytes(encodePicture(platformCodecs(), format, picture))
+                       .all());
       } catch (const std::exception&) {
         // A format that carries no EXIF block.
       }
@@ -138,8 +141,7 @@ void requests(Corpus& corpus) {
            {true, true, 1, true, false, "C:\\My Photos", "D:\\", "b c.PNG", "", "12,5", "", "x-",
             "small"},
            {false, false, 2, false, true, "/a b", "/c d", "e.gif", "", "", "1e3", "p", "s"},
-           {true, false, 2, true, false, "C:\\", "C:\\out", "\xD0\x96.webp", "", "", "640", "",
-            ""},
+           {true, false, 2, true, false, "C:\\", "C:\\out", "\xD0\x96.webp", "", "", "640", "", ""},
        }) {
     corpus.add(Choices()
                    .byte(r.windows)
@@ -167,27 +169,27 @@ void listSteps(Corpus& corpus) {
     for (const char* name : {"b.jpg", "A.png", "\xC3\xA4.gif", "a.jpg", "10.bmp", "9.bmp"}) {
       steps.byte(0).number(0).text(name);
     }
-    steps.byte(2).number(1).byte(1);     // select the second
-    steps.byte(3).number(2).number(7).number(0);  // item data on the third
-    steps.byte(4).number(0);             // "=>"
-    steps.byte(0x85).number(0);          // select all on the right
-    steps.byte(0x84).number(0);          // "<="
+    steps.byte(2).number(1).byte(1);                      // select the second
+    steps.byte(3).number(2).number(7).number(0);          // item data on the third
+    steps.byte(4).number(0);                              // "=>"
+    steps.byte(0x85).number(0);                           // select all on the right
+    steps.byte(0x84).number(0);                           // "<="
     steps.byte(7).number(0).number(1).number(3).byte(1);  // select a range
-    steps.byte(1).number(0);             // remove the first
-    steps.byte(8).number(0);             // clear
+    steps.byte(1).number(0);                              // remove the first
+    steps.byte(8).number(0);                              // clear
     corpus.add(steps.all());
   }
 }
 
 void registryValues(Corpus& corpus) {
-  const std::string path = "C:\\Program Files\\Common Files\\Microsoft Shared\\MSInfo\\msinfo32.exe";
+  const std::string path =
+      "C:\\Program Files\\Common Files\\Microsoft Shared\\MSInfo\\msinfo32.exe";
   // A string, a number, and an expandable string (type 2, chosen after the kind).
   for (unsigned kind : {1u, 2u, 3u}) {
     Choices first;
     first.byte(kind);
     if (kind == 3) first.number(2);
-    corpus.add(first
-                   .number(static_cast<unsigned>(path.size()) + 1)
+    corpus.add(first.number(static_cast<unsigned>(path.size()) + 1)
                    .text(path)
                    .byte(kind == 1 ? 0 : 1)
                    .number(static_cast<unsigned>(path.size()))

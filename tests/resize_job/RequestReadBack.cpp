@@ -23,9 +23,9 @@ std::optional<std::string> readBackFault(const ResizeRequest& r, char separator,
                                          const LineStyle& style) {
   const std::string prefix = r.Overwrite ? "" : r.Prefix;
   const std::string suffix = r.Suffix.empty() ? "" : "-" + r.Suffix;
-  const std::string& typed = r.Method == ResizeMethod::SpecificHeight ? r.HeightText
+  const std::string& typed = r.Method == ResizeMethod::SpecificHeight  ? r.HeightText
                              : r.Method == ResizeMethod::SpecificWidth ? r.WidthText
-                                                                        : r.RatioText;
+                                                                       : r.RatioText;
   const std::optional<double> number = parseNumber(typed, separator);
   const bool failedStart = holdsQuote(r.SourceFolder) || holdsQuote(r.DestFolder) ||
                            holdsQuote(r.FileNames.at(0)) || holdsQuote(prefix + suffix) || !number;
@@ -43,12 +43,13 @@ std::optional<std::string> readBackFault(const ResizeRequest& r, char separator,
   bool forbiddenName = (prefix + suffix).find_first_of(forbidden) != std::string::npos ||
                        (prefix + suffix).find('\0') != std::string::npos;
   for (char c : prefix + suffix) {
-    forbiddenName = forbiddenName ||
-                    (style.converter == conv::PathStyle::Windows && static_cast<unsigned char>(c) < 32);
+    forbiddenName = forbiddenName || (style.converter == conv::PathStyle::Windows &&
+                                      static_cast<unsigned char>(c) < 32);
   }
   const double pixels = std::round(*number);
-  const bool badSize = r.Method == ResizeMethod::Ratio ? !(*number > 0.0)
-                                                       : !(pixels >= 1 && pixels <= conv::maxPixels);
+  const bool badSize = r.Method == ResizeMethod::Ratio
+                           ? !(*number > 0.0)
+                           : !(pixels >= 1 && pixels <= conv::maxPixels);
   const bool refused = forbiddenName || badSize;
   try {
     const conv::ConverterOptions options =
