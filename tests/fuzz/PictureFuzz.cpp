@@ -20,11 +20,9 @@ using karvelo::fuzz::require;
 namespace {
 
 // Small results, so that a run costs what the source costs: a few ratios and sides, both with
-// and without the aspect kept.
+// and without the aspect kept. (The names play no part in a conversion in memory.)
 ConverterOptions sizeAsked(std::uint8_t choice) {
   ConverterOptions options;
-  options.source = "fuzz";
-  options.destFolder = ".";
   constexpr std::array<double, 4> factors{0.01, 0.1, 0.25, 0.5};
   switch (choice % 4) {
     case 0:

@@ -31,8 +31,9 @@ std::optional<std::string> readBackFault(const ResizeRequest& r, char separator,
                            holdsQuote(r.FileNames.at(0)) || holdsQuote(prefix + suffix) || !number;
   std::string line;
   try {
-    line = BuildConverterCommandLine(style.programFolder, r, PrepareConverterSegments(r, separator),
-                                     r.FileNames[0], style.paths);
+    line = BuildConverterCommandLine(std::string(style.programFolder), r,
+                                     PrepareConverterSegments(r, separator), r.FileNames[0],
+                                     style.paths);
   } catch (const RuntimeError&) {
     if (!failedStart) return "a failed start for a request the converter could read";
     return std::nullopt;

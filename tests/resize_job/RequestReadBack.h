@@ -6,6 +6,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace karvelo::testing {
 
@@ -13,7 +14,7 @@ namespace karvelo::testing {
 struct LineStyle {
   platform::PathStyle paths;
   converter::PathStyle converter;
-  std::string programFolder;
+  std::string_view programFolder;
 };
 
 // Builds the converter's command line for the request's first file, as Resize does, and reads it
