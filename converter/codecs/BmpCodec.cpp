@@ -67,8 +67,12 @@ class BmpDecoder final : public Decoder {
       }
     }
     const bool alpha = fields_[3].bits > 0;
-    raw_.resize(static_cast<std::size_t>(header_.rowBytes));
-    if (header_.compression == bmpRle8 || header_.compression == bmpRle4) {
+    // A stored row as the file holds it, or a run-length coded one as one palette index a pixel,
+    // which for RLE4 is twice the row's bytes in the file.
+    const bool runs = header_.compression == bmpRle8 || header_.compression == bmpRle4;
+    raw_.resize(runs ? std::size_t{header_.size.width}
+                     : static_cast<std::size_t>(header_.rowBytes));
+    if (runs) {
       decodeRuns();
     }
     return {header_.size, alpha ? ColorModel::Rgba : ColorModel::Rgb, 1.0, 1.0, {}};

@@ -13,6 +13,7 @@
 #include "converter/metadata/MetadataWriter.h"
 
 #include <algorithm>
+#include <optional>
 
 namespace karvelo::converter {
 
@@ -95,15 +96,24 @@ void convert(const ConverterOptions& options, const Codecs& codecs) {
   // thousands of them started at once hold little more than their processes.
   const ConversionSlot slot = ConversionSlot::acquire();
   SourceFile source(options.source);
-  const PictureFormat format = formatOf(source);
+  std::optional<OutputFile> file;
+  convertPicture(source, formatOf(source), options, codecs,
+                 [&]() -> ByteSink& { return file.emplace(finalPath, options.overwrite); });
+  // Windows cannot put a file in place of one that is open, and with /o the source is that file.
+  source.close();
+  file->commit();
+}
+
+void convertPicture(const ByteSource& source, PictureFormat format, const ConverterOptions& options,
+                    const Codecs& codecs, const std::function<ByteSink&()>& openResult) {
   const PictureHeaders headers = readHeaders(format, source);
   const int orientation = headers.metadata.orientation;
   const PixelSize target = targetSize(uprightSize(headers.size, orientation), options);
   checkFormatLimit(target, format);
 
-  std::unique_ptr<Decoder> decoder = codecs.decoder(format, source);
+  const std::unique_ptr<Decoder> decoder = codecs.decoder(format, source);
   const DecodedRows rows = decoder->start(decodeAtLeast(headers.size, orientation, target));
-  OutputFile file(finalPath, options.overwrite);
+  ByteSink& file = openResult();
   const std::unique_ptr<MetadataWriter> sink =
       metadataWriter(format, file, resultMetadata(headers.metadata, target, rows.model));
   const std::unique_ptr<Encoder> encoder = codecs.encoder(format);
@@ -122,10 +132,6 @@ void convert(const ConverterOptions& options, const Codecs& codecs) {
   upright.finish();
   encoder->finish();
   sink->finish();
-  // Windows cannot put a file in place of one that is open, and with /o the source is that file.
-  decoder.reset();
-  source.close();
-  file.commit();
 }
 
 }  // namespace karvelo::converter

@@ -108,7 +108,9 @@ std::optional<TiffIfd> readLevel(const ByteSource& source, bool bigEndian, std::
     budget -= static_cast<std::size_t>(length);
     std::optional<TiffIfd> child;
     if (isPointer(entry.tag)) {
-      if (entry.count == 1 && depth < maxDepth) {
+      // Only a single LONG or IFD is an offset: a pointer of another type is laid out again as an
+      // offset its type does not describe, so it is dropped with what it points at.
+      if (entry.count == 1 && (entry.type == 4 || entry.type == 13) && depth < maxDepth) {
         child = readLevel(source, bigEndian, decode(raw + 8, 4, bigEndian), base, nullptr, budget,
                           depth + 1);
       }
@@ -153,7 +155,7 @@ void TiffIfd::put(TiffEntry entry) {
 
 void TiffIfd::remove(std::uint16_t tag) {
   std::erase_if(entries, [&](const TiffEntry& e) { return e.tag == tag; });
-  std::erase_if(children, [&](const auto& child) { return child.first == tag; });
+  std::erase_if(children, [&](const TiffChild& child) { return child.tag == tag; });
 }
 
 std::optional<TiffHeader> readTiffHeader(const ByteSource& source, std::uint64_t base) {
@@ -195,9 +197,9 @@ std::vector<std::uint8_t> layOutTiffIfd(const TiffIfd& ifd, bool bigEndian, std:
     encode(table, entry.type, 2, bigEndian);
     encode(table, entry.count, 4, bigEndian);
     const auto child = std::find_if(ifd.children.begin(), ifd.children.end(),
-                                    [&](const auto& c) { return c.first == entry.tag; });
+                                    [&](const TiffChild& c) { return c.tag == entry.tag; });
     if (child != ifd.children.end()) {
-      pointers.emplace_back(table.size(), &child->second);
+      pointers.emplace_back(table.size(), &child->ifd);
       encode(table, 0, 4, bigEndian);
     } else if (entry.value.size() <= 4) {
       std::vector<std::uint8_t> value = inOrder(entry, ifd.bigEndian, bigEndian);

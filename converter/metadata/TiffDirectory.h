@@ -24,11 +24,13 @@ struct TiffEntry {
   std::vector<std::uint8_t> value;  // all values, in the directory's byte order
 };
 
+struct TiffChild;
+
 struct TiffIfd {
   bool bigEndian = false;
   std::vector<TiffEntry> entries;  // in tag order
   // The directories that the EXIF, GPS and interoperability pointers among the entries lead to.
-  std::vector<std::pair<std::uint16_t, TiffIfd>> children;
+  std::vector<TiffChild> children;
   std::uint32_t next = 0;  // the offset of the following directory, as read
 
   const TiffEntry* find(std::uint16_t tag) const;
@@ -37,6 +39,17 @@ struct TiffIfd {
   // Adds or replaces an entry, keeping the tag order.
   void put(TiffEntry entry);
   void remove(std::uint16_t tag);
+};
+
+// A directory that a pointer entry leads to, under the pointer's tag. (A named type rather than a
+// pair: a pair holding the directory that holds it cannot be checked for its constructors before
+// the directory is complete.)
+struct TiffChild {
+  TiffChild(std::uint16_t pointerTag, TiffIfd directory)
+      : tag(pointerTag), ifd(std::move(directory)) {}
+
+  std::uint16_t tag;
+  TiffIfd ifd;
 };
 
 struct TiffHeader {

@@ -4,6 +4,7 @@
 #include "forms/RuntimeError.h"
 #include "resize_job/ConverterCommandLine.h"
 #include "resize_job/NumberText.h"
+#include "resize_job/RequestReadBack.h"
 
 #include <gtest/gtest.h>
 
@@ -149,9 +150,8 @@ TEST(CheckResizeRequest, LooksOnlyAtTheValueOfTheChosenMethod) {
 
 // Whatever is typed reaches the converter as that text and nothing more: every request that
 // passes the checks, with a prefix and suffix of any printable text, reads back through the
-// converter's own grammar into the same source, destination, method, value, prefix and suffix, or
-// is a failed start (a double quote), or a usage error of the converter for a name it cannot
-// write (a path separator) or a size below one pixel.
+// converter's own grammar into the same request, or is a failed start (a double quote), or a usage
+// error of the converter for a name it cannot write (a path separator) or a size below one pixel.
 TEST(ConverterCommandLine, EveryAcceptedRequestReadsBackIntoTheSameRequest) {
   namespace conv = karvelo::converter;
   std::mt19937 random(20261207);
@@ -178,22 +178,21 @@ TEST(ConverterCommandLine, EveryAcceptedRequestReadsBackIntoTheSameRequest) {
     if (chance(15)) out += pick({"e2", "E-1", "e+0"});
     return out + pick({"", " ", "  "});
   };
-  struct Style {
-    platform::PathStyle paths;
-    conv::PathStyle converter;
-    std::string program, source, dest;
+  struct Folders {
+    karvelo::testing::LineStyle style;
+    std::string source, dest;
   };
-  const Style styles[] = {
-      {windowsPaths, conv::PathStyle::Windows, "C:\\Program Files\\Karvelo", "C:\\My Photos",
+  const Folders styles[] = {
+      {{windowsPaths, conv::PathStyle::Windows, "C:\\Program Files\\Karvelo"}, "C:\\My Photos",
        "D:\\"},
-      {posixPaths, conv::PathStyle::Posix, "/opt/kar velo", "/home/ann/My Photos", "/tmp/a b"}};
+      {{posixPaths, conv::PathStyle::Posix, "/opt/kar velo"}, "/home/ann/My Photos", "/tmp/a b"}};
 
   for (int round = 0; round < 4000; ++round) {
-    const Style& style = styles[round % 2];
+    const Folders& folders = styles[round % 2];
     const char separator = chance(50) ? '.' : ',';
     ResizeRequest r;
-    r.SourceFolder = style.source;
-    r.DestFolder = style.dest;
+    r.SourceFolder = folders.source;
+    r.DestFolder = folders.dest;
     r.FileNames = {pick({"beach.jpg", "a b.PNG", "\u0416\u0443\u043a.gif", "x"})};
     r.Method = static_cast<ResizeMethod>(1 + round / 2 % 3);
     r.RatioText = std::to_string(10 + random() % 90);
@@ -204,47 +203,6 @@ TEST(ConverterCommandLine, EveryAcceptedRequestReadsBackIntoTheSameRequest) {
     r.Prefix = text(6);
     r.Suffix = text(6);
     ASSERT_EQ(CheckResizeRequest(r, separator), std::nullopt) << r.HeightText << r.WidthText;
-
-    const std::string prefix = r.Overwrite ? "" : r.Prefix;
-    const std::string suffix = r.Suffix.empty() ? "" : "-" + r.Suffix;
-    std::string line;
-    try {
-      line = BuildConverterCommandLine(style.program, r, PrepareConverterSegments(r, separator),
-                                       r.FileNames[0], style.paths);
-    } catch (const RuntimeError&) {
-      EXPECT_NE((prefix + suffix).find('"'), std::string::npos) << prefix << "|" << suffix;
-      continue;
-    }
-    ASSERT_EQ((prefix + suffix).find('"'), std::string::npos) << line;
-
-    const std::string& typed =
-        r.Method == ResizeMethod::SpecificHeight ? r.HeightText : r.WidthText;
-    const double value = *parseNumber(typed, separator);
-    const char* forbidden = style.converter == conv::PathStyle::Windows ? "/\\:*?<>|\t" : "/";
-    const bool refused = (prefix + suffix).find_first_of(forbidden) != std::string::npos ||
-                         (r.Method != ResizeMethod::Ratio && std::round(value) < 1);
-    try {
-      const conv::ConverterOptions options =
-          conv::parseSwitches(conv::switchWords(line), style.converter);
-      EXPECT_FALSE(refused) << line;
-      EXPECT_EQ(options.source, r.SourceFolder + style.paths.separator + r.FileNames[0]);
-      EXPECT_EQ(options.destFolder, r.DestFolder);
-      EXPECT_EQ(options.prefix, prefix) << line;
-      EXPECT_EQ(options.suffix, suffix) << line;
-      EXPECT_EQ(options.overwrite, r.Overwrite);
-      if (r.Method == ResizeMethod::Ratio) {
-        EXPECT_EQ(options.method, conv::SizeMethod::Ratio);
-        EXPECT_DOUBLE_EQ(options.factor, std::stoi(r.RatioText) / 100.0) << line;
-      } else {
-        EXPECT_EQ(options.method, r.Method == ResizeMethod::SpecificHeight
-                                      ? conv::SizeMethod::Height
-                                      : conv::SizeMethod::Width);
-        EXPECT_EQ(options.keepAspect, r.MaintainAspect);
-        EXPECT_EQ(options.pixels, static_cast<std::uint32_t>(std::round(value))) << line;
-      }
-    } catch (const conv::ConversionError& error) {
-      EXPECT_TRUE(refused) << line << ": " << error.what();
-      EXPECT_EQ(error.code(), conv::ExitCode::Usage);
-    }
+    EXPECT_EQ(karvelo::testing::readBackFault(r, separator, folders.style), std::nullopt);
   }
 }
