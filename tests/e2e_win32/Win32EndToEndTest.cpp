@@ -1,16 +1,20 @@
 // Resize on the main window with the real Windows services and view: the stand-in converter in
-// the test's program folder records the command line of every start. And karvelo.exe itself:
-// it opens its window and its close box ends it.
+// the test's program folder records the command line of every start, and the real converter
+// beside karvelo.exe resizes real pictures. And karvelo.exe itself: it opens its window and its
+// close box ends it.
 
 #include "views/win32/WindowsApi.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/Win32Desktop.h"
@@ -110,6 +114,73 @@ TEST_F(Win32EndToEnd, ResizeStartsTheConverterWithTheExactLineForEveryChosenPict
   EXPECT_EQ(records(3), expected);
   EXPECT_EQ(form.MousePointer(), forms::pointer::Default);
   desktop.view.end();
+}
+
+// The real converter, built beside karvelo.exe, as the program's own folder holds it.
+class ConverterBesideKarvelo : public platform::Processes {
+ public:
+  void start(const std::string& commandLine, int windowStyle) override {
+    real_.start(commandLine, windowStyle);
+  }
+  std::string programFolder() const override {
+    return (fs::path(real_.programFolder()).parent_path() / "bin").string();
+  }
+
+ private:
+  platform::Win32Processes real_;
+};
+
+// A 24-bit bitmap of the given size, bottom-up rows padded to four bytes, or its size read back.
+std::string bitmap(std::uint32_t width, std::uint32_t height) {
+  const std::uint32_t row = (width * 3 + 3) / 4 * 4;
+  std::string file = "BM";
+  auto put = [&](std::uint32_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) file += static_cast<char>(value >> (8 * i));
+  };
+  put(54 + row * height, 4), put(0, 4), put(54, 4), put(40, 4), put(width, 4), put(height, 4);
+  put(1, 2), put(24, 2), put(0, 4), put(row * height, 4), put(2835, 4), put(2835, 4), put(0, 8);
+  for (std::uint32_t y = 0; y < height; ++y) {
+    for (std::uint32_t x = 0; x < row; ++x) file += static_cast<char>((x + y) * 7);
+  }
+  return file;
+}
+std::pair<std::int32_t, std::int32_t> bitmapSize(const std::string& file) {
+  auto at = [&](std::size_t offset) {
+    std::uint32_t value = 0;
+    for (int i = 3; i >= 0; --i) value = value << 8 | static_cast<unsigned char>(file[offset + i]);
+    return static_cast<std::int32_t>(value);
+  };
+  return file.size() < 26 || !file.starts_with("BM") ? std::pair{0, 0}
+                                                     : std::pair{at(18), std::abs(at(22))};
+}
+
+TEST_F(Win32EndToEnd, ResizeMakesEveryPictureThroughTheConverterBesideTheProgram) {
+  const fs::path source = folder / L"my pictures";
+  const std::vector<std::wstring> names = {L"beach.bmp", L"Alps 2.bmp", L"caf\u00e9 & co.bmp"};
+  for (const std::wstring& name : names) {
+    std::ofstream(source / name, std::ios::binary) << bitmap(64, 48);
+  }
+  ConverterBesideKarvelo processes;
+  platform::Win32FileSystem files;
+  fakes::FakeServices fakes;
+  {
+    views::win32::Win32View view([] {});
+    main_window::Form1 form(
+        fakes.services({.processes = &processes, .files = &files, .application = &view}));
+    form.load();
+    view.show(form);
+    resizeEverything(view, form, narrow(source.wstring()));
+    view.end();
+  }
+  // Each result appears under its name only once it is complete; 480 rows high, in proportion.
+  for (const std::wstring& name : names) {
+    const fs::path result = source / (L"t" + name);
+    for (int wait = 0; wait < 300 && !fs::exists(result); ++wait) Sleep(100);
+    std::ifstream in(result, std::ios::binary);
+    const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    EXPECT_EQ(bitmapSize(bytes), (std::pair<std::int32_t, std::int32_t>{640, 480}))
+        << narrow(name);
+  }
 }
 
 TEST_F(Win32EndToEnd, KarveloExeOpensItsWindowAndItsCloseBoxEndsIt) {
