@@ -17,7 +17,7 @@
 
 #include "Corpus.h"
 
-#include "converter/engine/ConversionSlot.h"
+#include "converter/platform/ConversionSlot.h"
 #include "converter/engine/SourceFile.h"
 #include "converter/engine/WholePicture.h"
 #include "converter/metadata/Headers.h"

@@ -19,6 +19,17 @@ class ConversionError : public std::runtime_error {
   ExitCode code_;
 };
 
+// The output's name is taken and /o was not given.
+[[noreturn]] inline void outputExists(const std::string& path) {
+  throw ConversionError(ExitCode::OutputExists,
+                        "\"" + path + "\" already exists and /o was not given");
+}
+
+// The output cannot be written, for the reason given.
+[[noreturn]] inline void writeFailure(const std::string& path, const std::string& why) {
+  throw ConversionError(ExitCode::WriteFailure, "cannot write \"" + path + "\": " + why);
+}
+
 // Throws ConversionError(DamagedPicture) with the given reason.
 [[noreturn]] inline void damagedPicture(const std::string& reason) {
   throw ConversionError(ExitCode::DamagedPicture, "the picture is damaged: " + reason);

@@ -1,6 +1,6 @@
 #include "converter/core/SwitchParser.h"
 
-#include "cmdline/CommandLine.h"
+#include "common/CommandLine.h"
 #include "converter/core/ConversionError.h"
 
 #include <algorithm>
@@ -105,7 +105,7 @@ std::optional<double> toDouble(std::string_view text) {
 }  // namespace
 
 std::vector<std::string> switchWords(std::string_view commandLine) {
-  std::vector<std::string> words = cmdline::splitCommandLine(commandLine);
+  std::vector<std::string> words = common::splitCommandLine(commandLine);
   const auto first = std::find_if(words.begin(), words.end(), [](const std::string& word) {
     return recognise(word).has_value();
   });

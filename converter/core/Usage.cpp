@@ -1,6 +1,6 @@
 #include "converter/core/Usage.h"
 
-#include "cmdline/CommandLine.h"
+#include "common/CommandLine.h"
 #include "converter/core/SwitchParser.h"
 #include "karvelo/Version.h"
 
@@ -50,6 +50,7 @@ Exit status:
 A failure prints one line on standard error and appends it to the log file
 )";
 
+// A line of the usage text, kept beside the rest of the text that help2man turns into the manual.
 #ifdef _WIN32
 const std::string_view logFile = "%LOCALAPPDATA%\\karvelo\\multiconv.log.\n";
 #else
@@ -80,7 +81,7 @@ std::string versionText() {
 
 InfoRequest infoRequest(std::string_view commandLine) {
   if (!switchWords(commandLine).empty()) return InfoRequest::None;
-  const std::vector<std::string> words = cmdline::splitCommandLine(commandLine);
+  const std::vector<std::string> words = common::splitCommandLine(commandLine);
   if (words.empty()) return InfoRequest::None;
   const std::string& last = words.back();
   if (last == "--help" || last == "-h" || last == "-?" || last == "/?") return InfoRequest::Usage;

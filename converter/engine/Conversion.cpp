@@ -4,13 +4,14 @@
 #include "converter/core/ExifBlock.h"
 #include "converter/core/OutputNaming.h"
 #include "converter/core/TargetSize.h"
-#include "converter/engine/ConversionSlot.h"
 #include "converter/engine/Orientation.h"
 #include "converter/engine/Resampler.h"
 #include "converter/engine/SafeOutput.h"
 #include "converter/engine/SourceFile.h"
 #include "converter/metadata/Headers.h"
 #include "converter/metadata/MetadataWriter.h"
+#include "converter/platform/ConversionSlot.h"
+#include "converter/platform/FileAccess.h"
 
 #include <algorithm>
 #include <optional>
@@ -21,8 +22,7 @@ namespace {
 
 void checkNames(const std::string& finalPath, const ConverterOptions& options) {
   if (!options.overwrite && pathExists(finalPath)) {
-    throw ConversionError(ExitCode::OutputExists,
-                          "\"" + finalPath + "\" already exists and /o was not given");
+    outputExists(finalPath);
   }
   if (!isFolder(options.destFolder)) {
     throw ConversionError(ExitCode::WriteFailure,

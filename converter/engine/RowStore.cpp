@@ -1,20 +1,12 @@
 #include "converter/engine/RowStore.h"
 
 #include "converter/core/ConversionError.h"
-#include "converter/engine/FileAccess.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
-
-#ifdef _WIN32
-#include "converter/engine/WidePath.h"
-#else
-#include <fcntl.h>
-#include <unistd.h>
-#endif
 
 namespace karvelo::converter {
 
@@ -24,53 +16,6 @@ namespace {
   throw ConversionError(ExitCode::WriteFailure,
                         "cannot keep the picture's rows in a temporary file: " + why);
 }
-
-#ifdef _WIN32
-
-std::intptr_t openSpillFile() {
-  wchar_t folder[MAX_PATH + 1];
-  wchar_t name[MAX_PATH + 1];
-  if (::GetTempPathW(MAX_PATH + 1, folder) == 0 ||
-      ::GetTempFileNameW(folder, L"mcv", 0, name) == 0) {
-    storeFailure(errorText(::GetLastError()));
-  }
-  const HANDLE file = ::CreateFileW(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                    FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
-    storeFailure(errorText(::GetLastError()));
-  }
-  return reinterpret_cast<std::intptr_t>(file);
-}
-
-void closeSpillFile(std::intptr_t file) { ::CloseHandle(reinterpret_cast<HANDLE>(file)); }
-
-#else
-
-// Large temporary data belongs in $TMPDIR, else /var/tmp, which unlike /tmp is rarely held in
-// memory.
-std::intptr_t openSpillFile() {
-  std::string folder = "/var/tmp";
-  if (const char* tmp = std::getenv("TMPDIR"); tmp != nullptr && *tmp != '\0') {
-    folder = tmp;
-  }
-#ifdef O_TMPFILE
-  if (const int fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600); fd >= 0) {
-    return fd;
-  }
-#endif
-  for (const std::string& candidate : {folder, std::string("/tmp")}) {
-    std::string name = candidate + "/.multiconv-rows-XXXXXX";
-    if (const int fd = ::mkostemp(name.data(), O_CLOEXEC); fd >= 0) {
-      ::unlink(name.c_str());
-      return fd;
-    }
-  }
-  storeFailure(std::strerror(errno));
-}
-
-void closeSpillFile(std::intptr_t file) { ::close(static_cast<int>(file)); }
-
-#endif
 
 }  // namespace
 
@@ -86,13 +31,17 @@ RowStore::RowStore(std::size_t rowBytes, std::uint32_t rows, std::size_t memoryL
       throw std::bad_alloc();
     }
   } else {
-    file_ = openSpillFile();
+    const OpenedFile scratch = openScratchFile();
+    if (scratch.file == noFile) {
+      storeFailure(scratch.failure);
+    }
+    file_ = scratch.file;
   }
 }
 
 RowStore::~RowStore() {
-  if (file_ != -1) {
-    closeSpillFile(file_);
+  if (file_ != noFile) {
+    closeFile(file_);
   }
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "converter/platform/FileAccess.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -36,7 +38,7 @@ class RowStore {
   std::size_t rowBytes_;
   std::uint32_t rows_;
   std::unique_ptr<std::uint8_t, Free> memory_;
-  std::intptr_t file_ = -1;  // file descriptor, or HANDLE on Windows
+  FileHandle file_ = noFile;
 };
 
 }  // namespace karvelo::converter

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "converter/engine/ByteSource.h"
+#include "converter/platform/FileAccess.h"
 
 #include <cstdint>
 #include <string>
@@ -26,7 +27,7 @@ class SourceFile final : public ByteSource {
 
  private:
   std::string path_;
-  std::intptr_t handle_ = -1;  // file descriptor, or HANDLE on Windows
+  FileHandle handle_ = noFile;
   std::uint64_t size_ = 0;
 };
 

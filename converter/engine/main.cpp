@@ -6,34 +6,17 @@
 #include "converter/core/Usage.h"
 #include "converter/engine/Conversion.h"
 #include "converter/engine/FailureLog.h"
+#include "converter/platform/Process.h"
 
 #include <cstdio>
 #include <new>
 #include <string>
-#include <vector>
-
-#ifdef _WIN32
-#include "converter/engine/WidePath.h"
-#endif
 
 using namespace karvelo::converter;
 
 int main(int argc, char** argv) {
-#ifdef _WIN32
-  (void)argc;
-  (void)argv;
-  // Windows hands over one text; it is split with the same grammar that built it.
-  const std::string commandLine = narrow(::GetCommandLineW());
-  const std::vector<std::string> words = switchWords(commandLine);
-#else
-  // On POSIX the process start has already split the text with that grammar.
-  const std::vector<std::string> words(argv + (argc > 0 ? 1 : 0), argv + argc);
-  std::string commandLine;
-  for (const std::string& word : words) {
-    commandLine += (commandLine.empty() ? "" : " ") + word;
-  }
-#endif
-  switch (infoRequest(commandLine)) {
+  const CommandLine commandLine = processCommandLine(argc, argv);
+  switch (infoRequest(commandLine.text)) {
     case InfoRequest::Usage:
       std::fputs(usageText().c_str(), stdout);
       return 0;
@@ -44,15 +27,15 @@ int main(int argc, char** argv) {
       break;
   }
   try {
-    convert(parseSwitches(words), platformCodecs());
+    convert(parseSwitches(commandLine.words), platformCodecs());
     return 0;
   } catch (const ConversionError& error) {
-    reportFailure(error.code(), error.what(), commandLine);
+    reportFailure(error.code(), error.what(), commandLine.text);
     return static_cast<int>(error.code());
   } catch (const std::bad_alloc&) {
-    reportFailure(ExitCode::InternalError, "out of memory", commandLine);
+    reportFailure(ExitCode::InternalError, "out of memory", commandLine.text);
   } catch (const std::exception& error) {
-    reportFailure(ExitCode::InternalError, error.what(), commandLine);
+    reportFailure(ExitCode::InternalError, error.what(), commandLine.text);
   }
   return static_cast<int>(ExitCode::InternalError);
 }

@@ -3,7 +3,7 @@
 
 #include "converter/core/ExifBlock.h"
 #include "converter/core/ExitCode.h"
-#include "converter/engine/ConversionSlot.h"
+#include "converter/platform/ConversionSlot.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>

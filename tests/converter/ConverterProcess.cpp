@@ -1,6 +1,6 @@
 #include "ConverterProcess.h"
 
-#include "converter/engine/ConversionSlot.h"
+#include "converter/platform/ConversionSlot.h"
 
 #include <fstream>
 #include <iterator>

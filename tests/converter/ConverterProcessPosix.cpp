@@ -1,6 +1,6 @@
 #include "ConverterProcess.h"
 
-#include "cmdline/CommandLine.h"
+#include "common/CommandLine.h"
 
 #include <csignal>
 #include <fcntl.h>
@@ -95,7 +95,7 @@ std::vector<std::string> ConverterProcess::environment(
 StartedConverter ConverterProcess::spawn(const std::string& switches,
                                          const std::vector<std::string>& variables,
                                          const std::filesystem::path& errorFile) const {
-  const std::vector<std::string> words = cmdline::splitCommandLine(commandLine(switches));
+  const std::vector<std::string> words = common::splitCommandLine(commandLine(switches));
   std::vector<char*> argv;
   for (const std::string& word : words) {
     argv.push_back(const_cast<char*>(word.c_str()));

@@ -3,7 +3,7 @@
 // request. Every text either gives sound switches or is refused as a usage error.
 #include "FuzzInput.h"
 
-#include "cmdline/CommandLine.h"
+#include "common/CommandLine.h"
 #include "converter/core/ConversionError.h"
 #include "converter/core/OutputNaming.h"
 #include "converter/core/SwitchParser.h"
@@ -20,10 +20,10 @@ bool isBlank(char c) { return c == ' ' || c == '\t'; }
 // Each word covers its span of the text, quotes dropped; spans are in order and separated by
 // blanks; and the words, quoted again where they hold a blank, split back into themselves.
 void checkWords(std::string_view text) {
-  const std::vector<cmdline::Word> words = cmdline::splitWords(text);
+  const std::vector<common::Word> words = common::splitWords(text);
   std::string requoted;
   std::size_t previousEnd = 0;
-  for (const cmdline::Word& word : words) {
+  for (const common::Word& word : words) {
     require(word.begin < word.end && word.end <= text.size(), "a word spans part of the text");
     require(word.begin == 0 || (word.begin > previousEnd && isBlank(text[word.begin - 1])),
             "words are separated by blanks");
@@ -40,7 +40,7 @@ void checkWords(std::string_view text) {
   for (std::size_t i = previousEnd; i < text.size(); ++i) {
     require(isBlank(text[i]), "only blanks follow the last word");
   }
-  require(cmdline::splitCommandLine(requoted) == cmdline::splitCommandLine(text),
+  require(common::splitCommandLine(requoted) == common::splitCommandLine(text),
           "requoted words split back into themselves");
 }
 

@@ -11,13 +11,13 @@
 #include <string>
 #include <thread>
 
-#include "platform/win32/WideText.h"
+#include "common/win32/WideText.h"
 #include "platform/win32/Win32Processes.h"
 
 namespace karvelo::testing {
 
-using platform::win32::narrow;
-using platform::win32::widen;
+using common::narrow;
+using common::widen;
 
 // A folder under the user's temporary folder that removes itself with everything in it.
 struct TempFolder {

@@ -1,4 +1,4 @@
-#include "cmdline/CommandLine.h"
+#include "common/CommandLine.h"
 #include "converter/core/ConversionError.h"
 #include "converter/core/SwitchParser.h"
 #include "forms/RuntimeError.h"
@@ -106,7 +106,7 @@ TEST(ConverterCommandLine, SplitsIntoTheConvertersWordsAlsoWithBlanksAndTrailing
   r.WidthText = "640"s;
   r.Prefix = "t"s;
   r.Suffix = "x"s;
-  EXPECT_EQ(cmdline::splitCommandLine(lineFor(r)),
+  EXPECT_EQ(common::splitCommandLine(lineFor(r)),
             (std::vector<std::string>{R"(C:\Tools\multiconv.exe)", R"(/s:C:\My Photos\\a b.jpg)",
                                       R"(/d:D:\)", "/m:w", "/w:640", "/pre:t", "/suf:-x"}));
 }

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "cmdline/CommandLine.h"
+#include "common/CommandLine.h"
 #include "forms/RuntimeError.h"
 #include "platform/posix/DetachedSpawn.h"
 
@@ -64,7 +64,7 @@ bool isFile(const std::string& path) {
 
 std::vector<std::string> PosixProcesses::resolve(const std::string& commandLine) {
   if (!quotesAreSound(commandLine)) failStart(commandLine, "a double quote inside a name");
-  const std::vector<cmdline::Word> words = cmdline::splitWords(commandLine);
+  const std::vector<common::Word> words = common::splitWords(commandLine);
   if (words.empty()) failStart(commandLine, "no program named");
 
   std::size_t programWords = 0;

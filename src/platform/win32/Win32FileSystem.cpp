@@ -5,13 +5,13 @@
 #include <memory>
 
 #include "forms/RuntimeError.h"
-#include "platform/win32/WideText.h"
+#include "common/win32/WideText.h"
 
 namespace karvelo::platform {
 
-using win32::narrow;
-using win32::systemMessage;
-using win32::widePath;
+using common::narrow;
+using common::systemMessage;
+using common::widePath;
 
 namespace {
 

@@ -9,12 +9,12 @@
 #include <cstring>
 #include <exception>
 
-#include "platform/win32/WideText.h"
+#include "common/win32/WideText.h"
 
 namespace karvelo::platform {
 
-using win32::narrow;
-using win32::widen;
+using common::narrow;
+using common::widen;
 
 namespace {
 

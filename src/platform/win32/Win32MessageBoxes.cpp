@@ -2,13 +2,13 @@
 
 #include <windows.h>
 
-#include "platform/win32/WideText.h"
+#include "common/win32/WideText.h"
 
 namespace karvelo::platform {
 
 void Win32MessageBoxes::show(const std::string& text, int style, const std::string& title) {
   const auto owner = reinterpret_cast<HWND>(owner_ ? owner_() : 0);
-  ::MessageBoxW(owner, win32::widen(text).c_str(), win32::widen(title).c_str(),
+  ::MessageBoxW(owner, common::widen(text).c_str(), common::widen(title).c_str(),
                 static_cast<UINT>(style));
 }
 

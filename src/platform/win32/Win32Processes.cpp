@@ -3,13 +3,13 @@
 #include <windows.h>
 
 #include "forms/RuntimeError.h"
-#include "platform/win32/WideText.h"
+#include "common/win32/WideText.h"
 
 namespace karvelo::platform {
 
-using win32::narrow;
-using win32::systemMessage;
-using win32::widen;
+using common::narrow;
+using common::systemMessage;
+using common::widen;
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "platform/win32/WideText.h"
+#include "common/win32/WideText.h"
 
 namespace karvelo::platform {
 
@@ -20,7 +20,7 @@ HKEY nativeKey(Registry::Key key) {
 
 // Program text in the ANSI code page, as the A calls take it.
 std::string ansi(const std::string& text) {
-  return win32::narrow(win32::widen(text), win32::AnsiCodePage);
+  return common::narrow(common::widen(text), common::AnsiCodePage);
 }
 
 }  // namespace
@@ -50,7 +50,7 @@ long Win32Registry::queryValue(Key handle, const std::string& valueName, std::ui
 long Win32Registry::closeKey(Key handle) { return ::RegCloseKey(nativeKey(handle)); }
 
 std::string Win32Registry::valueText(std::string_view bytes) const {
-  return win32::narrow(win32::widen(bytes, win32::AnsiCodePage));
+  return common::narrow(common::widen(bytes, common::AnsiCodePage));
 }
 
 }  // namespace karvelo::platform

@@ -5,11 +5,11 @@
 #include <objbase.h>
 #include <shellapi.h>
 
-#include "platform/win32/WideText.h"
+#include "common/win32/WideText.h"
 
 namespace karvelo::platform {
 
-using win32::widen;
+using common::widen;
 
 void Win32ShellOpen::open(std::uintptr_t owner, const std::string& verb, const std::string& file,
                           const std::optional<std::string>& parameters,

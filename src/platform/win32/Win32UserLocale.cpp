@@ -2,13 +2,13 @@
 
 #include <windows.h>
 
-#include "platform/win32/WideText.h"
+#include "common/win32/WideText.h"
 
 namespace karvelo::platform {
 
 int Win32UserLocale::compare(std::string_view a, std::string_view b) const {
-  const std::wstring wideA = win32::widen(a);
-  const std::wstring wideB = win32::widen(b);
+  const std::wstring wideA = common::widen(a);
+  const std::wstring wideB = common::widen(b);
   const int result = ::CompareStringEx(LOCALE_NAME_USER_DEFAULT, NORM_IGNORECASE, wideA.data(),
                                        static_cast<int>(wideA.size()), wideB.data(),
                                        static_cast<int>(wideB.size()), nullptr, nullptr, 0);

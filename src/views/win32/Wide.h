@@ -1,14 +1,14 @@
 #pragma once
 
-#include "platform/win32/WideText.h"
+#include "common/win32/WideText.h"
 #include "views/win32/WindowsApi.h"
 
 #include <string>
 
 namespace karvelo::views::win32 {
 
-using platform::win32::narrow;
-using platform::win32::widen;
+using common::narrow;
+using common::widen;
 
 // The text of a window (a caption, a text box's content).
 inline std::string windowText(HWND window) {

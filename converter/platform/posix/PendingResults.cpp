@@ -1,8 +1,6 @@
-#ifndef _WIN32
+#include "converter/platform/posix/PendingResults.h"
 
-#include "converter/engine/PendingResults.h"
-
-#include "converter/engine/UserFolder.h"
+#include "converter/platform/posix/UserFolder.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -108,5 +106,3 @@ void removeAbandonedResults() {
 }
 
 }  // namespace karvelo::converter
-
-#endif

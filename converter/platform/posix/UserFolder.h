@@ -1,7 +1,5 @@
 #pragma once
 
-#ifndef _WIN32
-
 #include <optional>
 #include <string>
 
@@ -19,5 +17,3 @@ std::optional<std::string> userRuntimeFolder();
 bool isPrivateFolder(const std::string& folder);
 
 }  // namespace karvelo::converter
-
-#endif

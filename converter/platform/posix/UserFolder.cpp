@@ -1,6 +1,4 @@
-#ifndef _WIN32
-
-#include "converter/engine/UserFolder.h"
+#include "converter/platform/posix/UserFolder.h"
 
 #include <cstdlib>
 #include <sys/stat.h>
@@ -33,5 +31,3 @@ std::optional<std::string> userRuntimeFolder() {
 }
 
 }  // namespace karvelo::converter
-
-#endif

@@ -1,80 +1,22 @@
-#include "converter/engine/ConversionSlot.h"
+#include "converter/platform/ConversionSlot.h"
 
-#ifndef _WIN32
-#include "converter/engine/UserFolder.h"
-#endif
+#include "converter/platform/posix/UserFolder.h"
 
-#include <algorithm>
 #include <cerrno>
-#include <cstdlib>
 #include <initializer_list>
 #include <optional>
 #include <string>
-#include <thread>
+#include <utility>
 
-#ifdef _WIN32
-#include <windows.h>
-#else
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/sem.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#endif
 
 namespace karvelo::converter {
 
 namespace {
-
-unsigned slotCount() { return std::max(1U, std::thread::hardware_concurrency()); }
-
-// The slot trace for tests: when MULTICONV_SLOT_TRACE names a file, every slot event appends a
-// line to it: "+" a free slot taken, "w" a converter begins to wait, ">" a slot passed from a
-// converter that is done to one that waits, "-" a slot given back free. On Windows, where the
-// system hands a freed mutex to a waiting converter, only "+" and "-" are recorded.
-void trace(char event) {
-  const char line[2] = {event, '\n'};
-#ifdef _WIN32
-  const wchar_t* path = ::_wgetenv(L"MULTICONV_SLOT_TRACE");
-  if (path == nullptr || *path == L'\0') {
-    return;
-  }
-  const HANDLE file = ::CreateFileW(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                    nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file != INVALID_HANDLE_VALUE) {
-    DWORD written = 0;
-    ::WriteFile(file, line, sizeof line, &written, nullptr);
-    ::CloseHandle(file);
-  }
-#else
-  const char* path = std::getenv("MULTICONV_SLOT_TRACE");
-  if (path == nullptr || *path == '\0') {
-    return;
-  }
-  const int fd = ::open(path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
-  if (fd >= 0) {
-    [[maybe_unused]] const ssize_t written = ::write(fd, line, sizeof line);
-    ::close(fd);
-  }
-#endif
-}
-
-#ifdef _WIN32
-// A named mutex in the session's namespace. MULTICONV_SLOT_DIR, when set, names another set of
-// slots (tests keep theirs apart); a name cannot hold a backslash.
-std::wstring slotName(unsigned index) {
-  std::wstring name = L"Local\\karvelo-multiconv-";
-  if (const wchar_t* set = ::_wgetenv(L"MULTICONV_SLOT_DIR"); set != nullptr && *set != L'\0') {
-    for (const wchar_t* c = set; *c != L'\0'; ++c) {
-      name += *c == L'\\' ? L'/' : *c;
-    }
-    name += L'-';
-  }
-  return name + L"slot-" + std::to_wstring(index);
-}
-#endif
-
-#ifndef _WIN32
 
 int lockRetrying(int fd, int operation) {
   int status = 0;
@@ -151,40 +93,34 @@ int lockSlotFile(const std::string& folder, unsigned count) {
   return -1;
 }
 
-#endif
-
 }  // namespace
 
-ConversionSlot ConversionSlot::acquire() {
-  ConversionSlot slot;
-  const unsigned count = slotCount();
-#ifdef _WIN32
-  // Named mutexes in the session's namespace; an abandoned mutex (its owner died) is free.
-  HANDLE handles[MAXIMUM_WAIT_OBJECTS];
-  const unsigned used = std::min<unsigned>(count, MAXIMUM_WAIT_OBJECTS);
-  unsigned made = 0;
-  for (; made < used; ++made) {
-    handles[made] = ::CreateMutexW(nullptr, FALSE, slotName(made).c_str());
-    if (handles[made] == nullptr) break;
-  }
-  const DWORD result =
-      made == used ? ::WaitForMultipleObjects(used, handles, FALSE, INFINITE) : WAIT_FAILED;
-  for (unsigned i = 0; i < made; ++i) {
-    if (result == WAIT_OBJECT_0 + i || result == WAIT_ABANDONED_0 + i) {
-      slot.kind_ = Kind::Mutex;
-      slot.handle_ = reinterpret_cast<std::intptr_t>(handles[i]);
-    } else {
-      ::CloseHandle(handles[i]);
+// A slot of the semaphore set (with the key file, locked for every decision), or a locked slot
+// file.
+struct ConversionSlot::Held {
+  int semaphores = -1;
+  int keyLock = -1;
+  int slotFile = -1;
+
+  ~Held() {
+    if (semaphores != -1) {
+      lockRetrying(keyLock, LOCK_EX);
+      change(semaphores, {{FreeSlots, 1}});
+      // While more converters wait than slots are free, this one goes to one of them.
+      traceSlotEvent(valueOf(semaphores, FreeSlots) > valueOf(semaphores, Waiting) ? '-' : '>');
+      ::close(keyLock);
+    }
+    if (slotFile != -1) {
+      ::close(slotFile);
     }
   }
-  if (slot.kind_ == Kind::Mutex) {
-    trace('+');
-  }
-  return slot;
-#else
+};
+
+ConversionSlot ConversionSlot::acquire() {
+  const unsigned count = slotCount();
   const std::optional<std::string> folder = userRuntimeFolder();
   if (!folder) {
-    return slot;
+    return ConversionSlot(nullptr);
   }
   // Every decision on the slots is made under a lock on the key file, so that a converter waits
   // only while all slots are busy, a newcomer never takes a slot that a waiting converter is due,
@@ -194,80 +130,41 @@ ConversionSlot ConversionSlot::acquire() {
       ::open(keyFile(*folder).c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
   if (lock >= 0 && lockRetrying(lock, LOCK_EX) == 0) {
     if (const int id = slotSemaphores(keyFile(*folder), count); id != -1) {
-      slot.kind_ = Kind::Semaphore;
-      slot.handle_ = id;
-      slot.lock_ = lock;
+      const auto taken = [&] {
+        return ConversionSlot(std::unique_ptr<Held>(new Held{id, lock, -1}));
+      };
       if (valueOf(id, FreeSlots) > valueOf(id, Waiting) && change(id, {{FreeSlots, -1}})) {
-        trace('+');
+        traceSlotEvent('+');
         lockRetrying(lock, LOCK_UN);
-        return slot;
+        return taken();
       }
       if (change(id, {{Waiting, 1}})) {
-        trace('w');
+        traceSlotEvent('w');
         lockRetrying(lock, LOCK_UN);
         if (change(id, {{FreeSlots, -1}, {Waiting, -1}})) {
-          return slot;
+          return taken();
         }
       }
-      slot.kind_ = Kind::None;  // the set is gone: the lock files stand in
-      slot.lock_ = -1;
+      // The set is gone: the lock files stand in.
     }
   }
   if (lock >= 0) ::close(lock);
   if (const int fd = lockSlotFile(*folder, count); fd >= 0) {
-    slot.kind_ = Kind::LockFile;
-    slot.handle_ = fd;
+    return ConversionSlot(std::unique_ptr<Held>(new Held{-1, -1, fd}));
   }
-  return slot;
-#endif
+  return ConversionSlot(nullptr);
 }
 
-void ConversionSlot::discard([[maybe_unused]] const std::string& folder) {
-#ifndef _WIN32
+void ConversionSlot::discard(const std::string& folder) {
   const key_t key = ::ftok(keyFile(folder).c_str(), 'K');
   const int id = key != -1 ? ::semget(key, SemaphoreCount, 0) : -1;
   if (id != -1 && isOwnSemaphore(id)) {
     ::semctl(id, 0, IPC_RMID);
   }
-#endif
 }
 
-ConversionSlot::ConversionSlot(ConversionSlot&& other) noexcept
-    : kind_(other.kind_), handle_(other.handle_), lock_(other.lock_) {
-  other.kind_ = Kind::None;
-  other.handle_ = -1;
-  other.lock_ = -1;
-}
-
-ConversionSlot::~ConversionSlot() {
-  switch (kind_) {
-    case Kind::None:
-      break;
-#ifdef _WIN32
-    case Kind::Mutex:
-      trace('-');
-      ::ReleaseMutex(reinterpret_cast<HANDLE>(handle_));
-      ::CloseHandle(reinterpret_cast<HANDLE>(handle_));
-      break;
-    default:
-      break;
-#else
-    case Kind::Semaphore: {
-      const int id = static_cast<int>(handle_);
-      lockRetrying(lock_, LOCK_EX);
-      change(id, {{FreeSlots, 1}});
-      // While more converters wait than slots are free, this one goes to one of them.
-      trace(valueOf(id, FreeSlots) > valueOf(id, Waiting) ? '-' : '>');
-      ::close(lock_);
-      break;
-    }
-    case Kind::LockFile:
-      ::close(static_cast<int>(handle_));
-      break;
-    default:
-      break;
-#endif
-  }
-}
+ConversionSlot::ConversionSlot(std::unique_ptr<Held> held) : held_(std::move(held)) {}
+ConversionSlot::ConversionSlot(ConversionSlot&& other) noexcept = default;
+ConversionSlot::~ConversionSlot() = default;
 
 }  // namespace karvelo::converter

@@ -1,10 +1,10 @@
-#include "cmdline/CommandLine.h"
+#include "common/CommandLine.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-using karvelo::cmdline::splitCommandLine;
-using karvelo::cmdline::splitWords;
+using karvelo::common::splitCommandLine;
+using karvelo::common::splitWords;
 using testing::ElementsAre;
 using testing::IsEmpty;
 

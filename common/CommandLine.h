@@ -12,7 +12,7 @@
 // There is no escape character: a backslash is an ordinary character, so `/d:"C:\"` is the word
 // `/d:C:\`. A quoted stretch with nothing in it still makes a word, so `""` alone is an empty word.
 // An unclosed quote runs to the end of the text.
-namespace karvelo::cmdline {
+namespace karvelo::common {
 
 struct Word {
   std::string text;   // the word without its quote characters
@@ -25,4 +25,4 @@ std::vector<Word> splitWords(std::string_view commandLine);
 // The texts of splitWords, in order.
 std::vector<std::string> splitCommandLine(std::string_view commandLine);
 
-}  // namespace karvelo::cmdline
+}  // namespace karvelo::common

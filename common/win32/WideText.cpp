@@ -1,8 +1,8 @@
-#include "platform/win32/WideText.h"
+#include "common/win32/WideText.h"
 
 #include <windows.h>
 
-namespace karvelo::platform::win32 {
+namespace karvelo::common {
 
 static_assert(Utf8 == CP_UTF8 && AnsiCodePage == CP_ACP);
 
@@ -52,4 +52,4 @@ std::string systemMessage(unsigned long error) {
   return message;
 }
 
-}  // namespace karvelo::platform::win32
+}  // namespace karvelo::common

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <cstdint>
+#include <memory>
 #include <string>
 
 namespace karvelo::converter {
@@ -31,13 +31,21 @@ class ConversionSlot {
   ~ConversionSlot();
 
  private:
-  enum class Kind { None, Semaphore, LockFile, Mutex };
+  // What the system holds for a slot taken; releasing it gives the slot back. Each system
+  // defines its own.
+  struct Held;
 
-  ConversionSlot() = default;
+  explicit ConversionSlot(std::unique_ptr<Held> held);
 
-  Kind kind_ = Kind::None;
-  std::intptr_t handle_ = -1;  // semaphore set id, lock file descriptor, or HANDLE
-  int lock_ = -1;              // with the semaphores: the key file, locked for every decision
+  std::unique_ptr<Held> held_;  // none when no slot could be had
 };
+
+// For the implementations: the number of slots, and the slot trace for tests. When
+// MULTICONV_SLOT_TRACE names a file, every slot event appends a line to it: "+" a free slot
+// taken, "w" a converter begins to wait, ">" a slot passed from a converter that is done to one
+// that waits, "-" a slot given back free. On Windows, where the system hands a freed mutex to a
+// waiting converter, only "+" and "-" are recorded.
+unsigned slotCount();
+void traceSlotEvent(char event);
 
 }  // namespace karvelo::converter

@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-namespace karvelo::platform::win32 {
+namespace karvelo::common {
 
 // Code pages of the conversions below (CP_UTF8, CP_ACP).
 constexpr unsigned Utf8 = 65001;
@@ -23,4 +23,4 @@ std::wstring widePath(std::string_view path);
 // The system's text for an error code (GetLastError, a registry status), on one line.
 std::string systemMessage(unsigned long error);
 
-}  // namespace karvelo::platform::win32
+}  // namespace karvelo::common

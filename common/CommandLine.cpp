@@ -1,6 +1,6 @@
-#include "cmdline/CommandLine.h"
+#include "common/CommandLine.h"
 
-namespace karvelo::cmdline {
+namespace karvelo::common {
 
 namespace {
 
@@ -44,4 +44,4 @@ std::vector<std::string> splitCommandLine(std::string_view commandLine) {
   return texts;
 }
 
-}  // namespace karvelo::cmdline
+}  // namespace karvelo::common

@@ -1,7 +1,5 @@
 #pragma once
 
-#ifndef _WIN32
-
 #include <string>
 
 namespace karvelo::converter {
@@ -31,5 +29,3 @@ class PendingResult {
 void removeAbandonedResults();
 
 }  // namespace karvelo::converter
-
-#endif
