@@ -12,6 +12,7 @@
 #include "converter/metadata/MetadataWriter.h"
 #include "converter/platform/ConversionSlot.h"
 #include "converter/platform/FileAccess.h"
+#include "converter/platform/Process.h"
 
 #include <algorithm>
 #include <optional>
@@ -95,6 +96,7 @@ void convert(const ConverterOptions& options, const Codecs& codecs) {
   // A converter that waits for its slot has read nothing and allocated nothing yet, so that
   // thousands of them started at once hold little more than their processes.
   const ConversionSlot slot = ConversionSlot::acquire();
+  dieHereForTests(options.source);
   SourceFile source(options.source);
   std::optional<OutputFile> file;
   convertPicture(source, formatOf(source), options, codecs,

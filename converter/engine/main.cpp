@@ -1,6 +1,7 @@
 // multiconv: resizes one picture, as its command line says, and exits with a status that names
 // the kind of failure (see ExitCode.h).
 
+#include "common/Outcome.h"
 #include "converter/core/ConversionError.h"
 #include "converter/core/SwitchParser.h"
 #include "converter/core/Usage.h"
@@ -14,6 +15,30 @@
 
 using namespace karvelo::converter;
 
+namespace {
+
+struct Result {
+  ExitCode code = ExitCode::Success;
+  std::string message;
+};
+
+Result run(const CommandLine& commandLine, std::string& source) {
+  try {
+    const ConverterOptions options = parseSwitches(commandLine.words);
+    source = options.source;
+    convert(options, platformCodecs());
+    return {};
+  } catch (const ConversionError& error) {
+    return {error.code(), error.what()};
+  } catch (const std::bad_alloc&) {
+    return {ExitCode::InternalError, "out of memory"};
+  } catch (const std::exception& error) {
+    return {ExitCode::InternalError, error.what()};
+  }
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
   const CommandLine commandLine = processCommandLine(argc, argv);
   switch (infoRequest(commandLine.text)) {
@@ -26,16 +51,14 @@ int main(int argc, char** argv) {
     case InfoRequest::None:
       break;
   }
-  try {
-    convert(parseSwitches(commandLine.words), platformCodecs());
-    return 0;
-  } catch (const ConversionError& error) {
-    reportFailure(error.code(), error.what(), commandLine.text);
-    return static_cast<int>(error.code());
-  } catch (const std::bad_alloc&) {
-    reportFailure(ExitCode::InternalError, "out of memory", commandLine.text);
-  } catch (const std::exception& error) {
-    reportFailure(ExitCode::InternalError, error.what(), commandLine.text);
+  std::string source;
+  const Result result = run(commandLine, source);
+  if (result.code != ExitCode::Success) {
+    reportFailure(result.code, result.message, commandLine.text);
   }
-  return static_cast<int>(ExitCode::InternalError);
+  // Last of all, with the slot given back: the program that started the converter learns how it
+  // ended.
+  writeOutcome(karvelo::common::encodeOutcome(
+      {source, static_cast<int>(result.code), result.message}));
+  return static_cast<int>(result.code);
 }

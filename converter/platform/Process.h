@@ -30,4 +30,13 @@ void showError(const std::string& line);
 // user has no such folder.
 std::string failureLogPath();
 
+// Hands the record to the outcome channel that the program which started the converter named in
+// its environment; does nothing for a converter started without one (by hand, by a script). Never
+// waits long: a channel that stays full for seconds loses the record.
+void writeOutcome(const std::string& record);
+
+// For tests: ends the process at once, as a kill would, when MULTICONV_TEST_KILL_SOURCE names
+// the source being converted.
+void dieHereForTests(const std::string& source);
+
 }  // namespace karvelo::converter

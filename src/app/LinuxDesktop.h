@@ -5,6 +5,7 @@
 #include "platform/posix/PosixFileSystem.h"
 #include "platform/posix/PosixProcesses.h"
 #include "platform/posix/PosixRegistry.h"
+#include "platform/posix/PosixRunOutcomes.h"
 #include "platform/posix/PosixShellOpen.h"
 #include "platform/posix/PosixUserLocale.h"
 #include "views/qt/QtView.h"
@@ -23,11 +24,13 @@ struct LinuxDesktop {
   platform::PosixRegistry registry;
   platform::PosixCommonControls commonControls;
   platform::PosixUserLocale locale;
+  platform::PosixRunOutcomes outcomes{processes};
 
   platform::Services services() { return services(files); }
   // With another folder listing, for measurements on folders that exist only in memory.
   platform::Services services(platform::FileSystem& listing) {
-    return {processes, listing, view, view, shell, registry, commonControls, folderDialog, locale};
+    return {processes,      listing,      view,   view,    shell,
+            registry,       commonControls, folderDialog, locale, outcomes};
   }
 };
 

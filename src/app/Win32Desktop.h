@@ -7,6 +7,7 @@
 #include "platform/win32/Win32MessageBoxes.h"
 #include "platform/win32/Win32Processes.h"
 #include "platform/win32/Win32Registry.h"
+#include "platform/win32/Win32RunOutcomes.h"
 #include "platform/win32/Win32ShellOpen.h"
 #include "platform/win32/Win32UserLocale.h"
 #include "views/win32/Win32View.h"
@@ -31,9 +32,11 @@ struct Win32Desktop {
   platform::Win32Registry registry;
   platform::Win32CommonControls commonControls;
   platform::Win32UserLocale locale;
+  platform::Win32RunOutcomes outcomes{processes};
 
   platform::Services services() {
-    return {processes, files, messages, view, shell, registry, commonControls, folderDialog, locale};
+    return {processes,      files,        messages, view,    shell,
+            registry,       commonControls, folderDialog, locale, outcomes};
   }
 };
 

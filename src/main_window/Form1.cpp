@@ -5,6 +5,7 @@
 #include "platform/PathStyle.h"
 #include "resize_job/ConverterCommandLine.h"
 #include "resize_job/LaunchBatch.h"
+#include "resize_job/RunReport.h"
 
 #include <string>
 
@@ -169,11 +170,13 @@ resize_job::ResizeRequest Form1::readResizeRequest() const {
 }
 
 void Form1::cmdResize_Click() {
+  std::unique_ptr<platform::OutcomeChannel> run;
+  resize_job::ResizeRequest request;
   // The one trap of this handler: any failure, from the ratio conversion to a start that fails
   // or memory running out in a batch of thousands, restores the default pointer and ends the
   // handler without a message.
   try {
-    resize_job::ResizeRequest request = readResizeRequest();
+    request = readResizeRequest();
     if (resize_job::hasBothFolders(request)) {
       SelectAll2_Click();
       module1.FileCount = static_cast<std::int16_t>(List2.ListCount());
@@ -190,10 +193,31 @@ void Form1::cmdResize_Click() {
     }
     const resize_job::ConverterSegments segments =
         resize_job::PrepareConverterSegments(request, decimalSeparator);
-    resize_job::LaunchBatch(*this, request, segments, module1.FileCount, services.processes,
-                            platform::nativePaths);
+    // The converters of this run report to a channel of its own, so that its end can name what
+    // failed; where the system gives none, they are started as they always were.
+    run = services.outcomes.open();
+    resize_job::LaunchBatch(*this, request, segments, module1.FileCount,
+                            run ? *run : services.processes, platform::nativePaths);
   } catch (...) {
     setMousePointer(forms::pointer::Default);
+  }
+  // Also after a failed start: the converters started before it are watched to their end.
+  if (run) {
+    run->close([this, request = std::move(request)](platform::RunEnd end) {
+      services.application.post(*this, [this, request, end = std::move(end)] {
+        showRunFailures(request, end);
+      });
+    });
+  }
+}
+
+void Form1::showRunFailures(const resize_job::ResizeRequest& request,
+                            const platform::RunEnd& end) {
+  if (const auto text =
+          resize_job::RunFailureReport(request.FileNames, request.SourceFolder, end,
+                                       services.outcomes.converterLog(), platform::nativePaths)) {
+    services.messages.show(*text, resize_job::runFailures::Style,
+                           std::string(resize_job::runFailures::Title));
   }
 }
 

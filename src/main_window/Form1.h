@@ -138,6 +138,8 @@ class Form1 : public forms::Form {
   void Form_Unload(std::int16_t& cancel) override;
 
  private:
+  // When a run has ended: names the pictures that were not resized, if any.
+  void showRunFailures(const resize_job::ResizeRequest& request, const platform::RunEnd& end);
   void applyLayoutDetails();
   void wireEvents();
   static void selectEveryEntry(forms::ListBox& list, bool selected);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 namespace karvelo::forms {
 class Form;
 }
@@ -15,6 +17,9 @@ class Application {
   virtual void show(forms::Form& form) = 0;
   // Ends the program at once: every window disappears and no further handler runs.
   virtual void end() = 0;
+  // Runs the task soon on the windows' thread, as a handler of the form: its message boxes belong
+  // to the form's window. May be called from any thread; a task due after the end never runs.
+  virtual void post(forms::Form& form, std::function<void()> task) = 0;
 };
 
 }  // namespace karvelo::platform

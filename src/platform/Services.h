@@ -7,6 +7,7 @@
 #include "platform/MessageBoxes.h"
 #include "platform/Processes.h"
 #include "platform/Registry.h"
+#include "platform/RunOutcomes.h"
 #include "platform/ShellOpen.h"
 #include "platform/UserLocale.h"
 
@@ -24,6 +25,7 @@ struct Services {
   CommonControls& commonControls;
   FolderDialog& folderDialog;
   UserLocale& locale;
+  RunOutcomes& outcomes;
 };
 
 }  // namespace karvelo::platform

@@ -6,13 +6,17 @@
 #include "main_window/Form1.h"
 #include "platform/posix/PosixFileSystem.h"
 #include "platform/posix/PosixProcesses.h"
+#include "platform/posix/PosixRunOutcomes.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
 #include <chrono>
+#include <condition_variable>
+#include <deque>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <thread>
 
 namespace karvelo {
@@ -113,6 +117,109 @@ TEST_F(ResizeEndToEnd, RatioWithOverwriteWritesTheSourceNamesIntoTheDestination)
   EXPECT_EQ(sizeOnceWritten(dest / "dune.png"), (PixelSize{100, 50}));
   // The sources are untouched.
   EXPECT_EQ(readPicture(source / "Beach.jpg").image.size, (PixelSize{400, 300}));
+}
+
+// The windows' thread of a test: tasks posted from any thread wait until the test runs them.
+class PostedTasks final : public platform::Application {
+ public:
+  void show(forms::Form&) override {}
+  void end() override {}
+  void post(forms::Form&, std::function<void()> task) override {
+    const std::lock_guard lock(mutex_);
+    tasks_.push_back(std::move(task));
+    posted_.notify_one();
+  }
+  // Runs the first task posted, waiting for it at most `limit`; false when none came.
+  bool runNext(std::chrono::seconds limit) {
+    std::unique_lock lock(mutex_);
+    if (!posted_.wait_for(lock, limit, [this] { return !tasks_.empty(); })) return false;
+    const std::function<void()> task = std::move(tasks_.front());
+    tasks_.pop_front();
+    lock.unlock();
+    task();
+    return true;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable posted_;
+  std::deque<std::function<void()>> tasks_;
+};
+
+// Resize with the real outcome channels: the run's end names what failed.
+class RunOutcomesEndToEnd : public ResizeEndToEnd {
+ protected:
+  void SetUp() override {
+    ResizeEndToEnd::SetUp();
+    ::setenv("XDG_STATE_HOME", (root / "state").c_str(), 1);
+  }
+  void TearDown() override {
+    ::unsetenv("XDG_STATE_HOME");
+    ::unsetenv("MULTICONV_TEST_KILL_SOURCE");
+    ResizeEndToEnd::TearDown();
+  }
+
+  platform::PosixProcesses starter{MULTICONV_FOLDER};
+  platform::PosixRunOutcomes outcomes{starter};
+  PostedTasks windowsThread;
+  main_window::Form1 watched{fakes.services(
+      {.processes = &starter, .files = &files, .application = &windowsThread,
+       .outcomes = &outcomes})};
+};
+
+TEST_F(RunOutcomesEndToEnd, TheEndOfARunNamesEachPictureThatFailedWithItsReason) {
+  fs::remove_all(source);
+  fs::create_directories(source);
+  Picture picture;
+  picture.image = quadrants({120, 80}, {red, green, blue, white});
+  for (const char* name : {"a.jpg", "b.jpg", "c.jpg", "exists.jpg", "killed.jpg"}) {
+    writePicture(source / name, picture, PictureFormat::Jpeg);
+  }
+  writePicture(source / "cut.png", picture, PictureFormat::Png);
+  fs::resize_file(source / "cut.png", fs::file_size(source / "cut.png") / 2);
+  std::ofstream(source / "note.jpg") << "a note, not a picture";
+  std::ofstream(dest / "texists.jpg") << "kept";
+  ::setenv("MULTICONV_TEST_KILL_SOURCE", (source / "killed.jpg").c_str(), 1);
+
+  watched.decimalSeparator = '.';
+  watched.load();
+  watched.lblPicFolder.setCaption(source.string());
+  watched.cmdRefresh_Click();
+  watched.lblPicFolderDest.setCaption(dest.string());
+  watched.SelectAll_Click();
+  watched.cmdAdd_Click();
+  watched.opt3.click();
+  watched.txtWidth.setText("60");
+  watched.cmdResize.click();
+  // A program started meanwhile (as a web page is opened) holds nothing of the run.
+  ASSERT_EQ(platform::spawnDetached({"sleep", "30"}), 0);
+
+  ASSERT_TRUE(windowsThread.runNext(std::chrono::seconds(60)));
+  ASSERT_EQ(fakes.messages.shown.size(), 1U);
+  EXPECT_EQ(fakes.messages.shown[0].title, "Karvelo");
+  EXPECT_EQ(fakes.messages.shown[0].style, 48);
+  EXPECT_EQ(fakes.messages.shown[0].text,
+            "4 of 7 pictures were not resized:\n"
+            "cut.png: damaged picture\n"
+            "exists.jpg: the output exists and Overwrite is not ticked\n"
+            "killed.jpg: the converter ended without a result\n"
+            "note.jpg: not a picture or a kind the converter cannot read\n"
+            "\nThe converter's log: " +
+                (root / "state" / "karvelo" / "multiconv.log").string());
+  for (const char* name : {"ta.jpg", "tb.jpg", "tc.jpg"}) {
+    EXPECT_EQ(readPicture(dest / name).image.size, (PixelSize{60, 40})) << name;
+  }
+
+  // A run of good pictures ends without a word.
+  fs::remove_all(dest);
+  fs::create_directories(dest);
+  while (watched.List2.ListCount() > 3) {  // cut.png, exists.jpg, killed.jpg and note.jpg go
+    watched.List2.RemoveItem(watched.List2.ListCount() - 1);
+  }
+  watched.cmdResize.click();
+  ASSERT_TRUE(windowsThread.runNext(std::chrono::seconds(60)));
+  EXPECT_EQ(fakes.messages.shown.size(), 1U);
+  EXPECT_TRUE(fs::exists(dest / "tc.jpg"));
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include "fakes/FakeMessageBoxes.h"
 #include "fakes/FakeProcesses.h"
 #include "fakes/FakeRegistry.h"
+#include "fakes/FakeRunOutcomes.h"
 #include "fakes/FakeShellOpen.h"
 #include "fakes/FakeUserLocale.h"
 #include "platform/Services.h"
@@ -22,6 +23,7 @@ struct Instead {
   platform::FolderDialog* folderDialog = nullptr;
   platform::Registry* registry = nullptr;
   platform::UserLocale* locale = nullptr;
+  platform::RunOutcomes* outcomes = nullptr;
 };
 
 // Every fake service in one place; services() hands them to a window.
@@ -35,8 +37,11 @@ struct FakeServices {
   FakeCommonControls commonControls;
   FakeFolderDialog folderDialog;
   FakeUserLocale locale;
+  // Its converters are started by the processes that services() hands out.
+  FakeRunOutcomes outcomes{processes};
 
   platform::Services services(const Instead& instead = {}) {
+    outcomes.processes = instead.processes ? instead.processes : &processes;
     return {instead.processes ? *instead.processes : processes,
             instead.files ? *instead.files : files,
             instead.messages ? *instead.messages : messages,
@@ -45,7 +50,8 @@ struct FakeServices {
             instead.registry ? *instead.registry : registry,
             commonControls,
             instead.folderDialog ? *instead.folderDialog : folderDialog,
-            instead.locale ? *instead.locale : locale};
+            instead.locale ? *instead.locale : locale,
+            instead.outcomes ? *instead.outcomes : outcomes};
   }
 };
 

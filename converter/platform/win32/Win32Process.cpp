@@ -1,8 +1,12 @@
 #include "converter/platform/Process.h"
 
+#include "common/ConverterLog.h"
+#include "common/Outcome.h"
 #include "common/win32/WideText.h"
 #include "converter/core/SwitchParser.h"
 
+#include <charconv>
+#include <cstdint>
 #include <cstdlib>
 
 #include <windows.h>
@@ -45,14 +49,37 @@ void showError(const std::string& line) {
 }
 
 std::string failureLogPath() {
-  const std::wstring appData = common::widen(environmentVariable("LOCALAPPDATA"));
-  if (appData.empty()) {
-    return {};
+  const std::string path = common::converterLogPath();
+  if (!path.empty()) {
+    const std::wstring folder = common::widen(path.substr(0, path.rfind('\\')));
+    ::CreateDirectoryW(folder.substr(0, folder.rfind(L'\\')).c_str(), nullptr);
+    ::CreateDirectoryW(folder.c_str(), nullptr);
   }
-  const std::wstring folder = appData + L"\\Karvelo";
-  ::CreateDirectoryW(appData.c_str(), nullptr);
-  ::CreateDirectoryW(folder.c_str(), nullptr);
-  return common::narrow(folder + L"\\multiconv.log");
+  return path;
+}
+
+void writeOutcome(const std::string& record) {
+  const std::string variable = environmentVariable(common::outcomeVariable);
+  std::uintptr_t value = 0;
+  const auto [end, error] =
+      std::from_chars(variable.data(), variable.data() + variable.size(), value);
+  const auto pipe = reinterpret_cast<HANDLE>(value);
+  // Only a pipe: a number that names another file would have the record written into it. The
+  // program reads its end all the time, so a write waits at most for it to catch up.
+  if (variable.empty() || error != std::errc() || end != variable.data() + variable.size() ||
+      ::GetFileType(pipe) != FILE_TYPE_PIPE) {
+    return;
+  }
+  DWORD written = 0;
+  ::WriteFile(pipe, record.data(), static_cast<DWORD>(record.size()), &written, nullptr);
+  ::CloseHandle(pipe);
+}
+
+void dieHereForTests(const std::string& source) {
+  if (const std::string victim = environmentVariable("MULTICONV_TEST_KILL_SOURCE");
+      !victim.empty() && victim == source) {
+    ::TerminateProcess(::GetCurrentProcess(), 9);
+  }
 }
 
 }  // namespace karvelo::converter

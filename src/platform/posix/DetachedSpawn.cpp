@@ -78,13 +78,27 @@ void resetSignals() {
 }  // namespace
 
 int spawnDetached(const std::vector<std::string>& argv,
-                  const std::optional<std::string>& directory) {
+                  const std::optional<std::string>& directory,
+                  const InheritedDescriptor* inherited) {
   if (argv.empty()) return EINVAL;
   const std::optional<std::string> program = resolve(argv[0]);
   if (!program) return ENOENT;
   std::vector<char*> args;
   for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
   args.push_back(nullptr);
+  // The caller's environment, with the inherited descriptor's number in place of any value the
+  // variable had.
+  std::string inheritedEntry;
+  std::vector<char*> environment;
+  if (inherited) {
+    inheritedEntry = inherited->variable + "=" + std::to_string(inherited->descriptor);
+    const std::string_view name(inheritedEntry.data(), inherited->variable.size() + 1);
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+      if (!std::string_view(*entry).starts_with(name)) environment.push_back(*entry);
+    }
+    environment.push_back(inheritedEntry.data());
+    environment.push_back(nullptr);
+  }
 
   // The program runs as a grandchild whose parent ends at once. Both are made with vfork, so
   // that neither copies this process's memory map: with fork, each start of a converter cost
@@ -110,7 +124,14 @@ int spawnDetached(const std::vector<std::string>& argv,
         ::_exit(127);
       }
       resetSignals();
-      ::execv(program->c_str(), args.data());
+      if (inherited) {
+        // Kept open across the execution in this process only: the flag belongs to the
+        // descriptor table, which the child has its own copy of.
+        ::fcntl(inherited->descriptor, F_SETFD, 0);
+        ::execve(program->c_str(), args.data(), environment.data());
+      } else {
+        ::execv(program->c_str(), args.data());
+      }
       error = errno;
       ::_exit(127);
     }

@@ -94,16 +94,26 @@ std::vector<std::string> PosixProcesses::resolve(const std::string& commandLine)
 }
 
 void PosixProcesses::start(const std::string& commandLine, int) {
+  startDetached(commandLine, nullptr);
+}
+
+void PosixProcesses::start(const std::string& commandLine, const InheritedDescriptor& inherited) {
+  startDetached(commandLine, &inherited);
+}
+
+void PosixProcesses::startDetached(const std::string& commandLine,
+                                   const InheritedDescriptor* inherited) {
   std::vector<std::string> args = resolve(commandLine);
   // A program named without a folder is the file found in the current folder, not one on PATH.
   if (args[0].find('/') == std::string::npos) args[0] = "./" + args[0];
   // Detached: never waited for, and no zombie left behind.
-  if (const int error = spawnDetached(args); error != 0) {
+  if (const int error = spawnDetached(args, std::nullopt, inherited); error != 0) {
     failStart(commandLine, std::strerror(error));
   }
 }
 
 std::string PosixProcesses::programFolder() const {
+  if (!programFolder_.empty()) return programFolder_;
   std::error_code error;
   const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
   if (error)

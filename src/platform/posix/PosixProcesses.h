@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/Processes.h"
+#include "platform/posix/DetachedSpawn.h"
 
 namespace karvelo::platform {
 
@@ -17,12 +18,24 @@ namespace karvelo::platform {
 // (no program found, not executable, a quote that the grammar cannot carry) is a RuntimeError.
 class PosixProcesses final : public Processes {
  public:
+  PosixProcesses() = default;
+  // With the folder to take for the program's own, for tests and measurements whose executable
+  // lies elsewhere than the converter.
+  explicit PosixProcesses(std::string programFolder) : programFolder_(std::move(programFolder)) {}
+
   void start(const std::string& commandLine, int windowStyle) override;
-  // The folder of the running executable, from /proc/self/exe.
+  // The same, handing the program one descriptor (see spawnDetached).
+  void start(const std::string& commandLine, const InheritedDescriptor& inherited);
+  // The folder of the running executable, from /proc/self/exe, unless another was given.
   std::string programFolder() const override;
 
   // The program and its arguments, as start() would run them.
   static std::vector<std::string> resolve(const std::string& commandLine);
+
+ private:
+  void startDetached(const std::string& commandLine, const InheritedDescriptor* inherited);
+
+  std::string programFolder_;
 };
 
 }  // namespace karvelo::platform

@@ -12,9 +12,18 @@ namespace karvelo::platform {
 class Win32Processes final : public Processes {
  public:
   void start(const std::string& commandLine, int windowStyle) override;
+  // The same, with the program alone inheriting one handle, whose value it finds in the
+  // environment variable named. The handle is made inheritable for this start only, so that no
+  // other program started from here holds it.
+  void start(const std::string& commandLine, int windowStyle, void* inherited,
+             const std::string& variable);
   // The folder of the running executable, without a closing backslash ("C:" at a drive's root),
   // from GetModuleFileNameW, also when that path is longer than MAX_PATH.
   std::string programFolder() const override;
+
+ private:
+  void create(const std::string& commandLine, int windowStyle, void* inherited,
+              wchar_t* environment);
 };
 
 }  // namespace karvelo::platform

@@ -23,7 +23,7 @@ QString qs(const std::string& text) { return QString::fromStdString(text); }
 
 }  // namespace
 
-QtView::QtView() { installFonts(); }
+QtView::QtView() : postedTasks_(std::make_unique<QObject>()) { installFonts(); }
 
 QtView::~QtView() {
   for (auto& [form, window] : windows_) {
@@ -249,6 +249,20 @@ void QtView::end() {
   if (QThread::currentThread()->loopLevel() > 0) QCoreApplication::exit(0);
 }
 
+void QtView::post(forms::Form& form, std::function<void()> task) {
+  // Queued on an object of the windows' thread: the task runs there, also inside the loop of a
+  // message box that waits.
+  QMetaObject::invokeMethod(
+      postedTasks_.get(),
+      [this, &form, task = std::move(task)] {
+        const forms::Form* outer = postedFor_;
+        postedFor_ = &form;
+        dispatch(task);
+        postedFor_ = outer;
+      },
+      Qt::QueuedConnection);
+}
+
 void QtView::show(const std::string& text, int style, const std::string& title) {
   if (ended_) return;
   // The lists show their current state while the box waits for the user.
@@ -273,7 +287,8 @@ void QtView::show(const std::string& text, int style, const std::string& title) 
     default:
       break;
   }
-  QWidget* parent = QApplication::activeWindow();
+  QWidget* parent = postedFor_ ? windowOf(*postedFor_) : nullptr;
+  if (parent == nullptr) parent = QApplication::activeWindow();
   QMessageBox box(icon, qs(title), qs(text), QMessageBox::Ok, parent);
   box.setWindowModality(Qt::ApplicationModal);
   box.exec();

@@ -9,6 +9,7 @@
 #include "views/qt/QtFontMetrics.h"
 
 class QMainWindow;
+class QObject;
 class QWidget;
 
 namespace karvelo::forms {
@@ -34,6 +35,7 @@ class QtView final : public platform::Application, public platform::MessageBoxes
   // platform::Application
   void show(forms::Form& form) override;
   void end() override;
+  void post(forms::Form& form, std::function<void()> task) override;
   // platform::MessageBoxes
   void show(const std::string& text, int style, const std::string& title) override;
 
@@ -65,6 +67,10 @@ class QtView final : public platform::Application, public platform::MessageBoxes
   std::map<const forms::Form*, std::unique_ptr<Window>> windows_;
   bool ended_ = false;
   int handlerDepth_ = 0;
+  // Posted tasks are queued on it: those still waiting when the view goes are dropped with it.
+  std::unique_ptr<QObject> postedTasks_;
+  // While a posted task runs: the form whose window owns its message boxes.
+  const forms::Form* postedFor_ = nullptr;
 };
 
 }  // namespace karvelo::views::qt

@@ -2,19 +2,58 @@
 
 #include <karvelo/Version.h>
 
+#include <memory>
 #include <string>
 
 #include "forms/Form.h"
 #include "forms/RuntimeError.h"
 #include "views/win32/FormWindow.h"
 #include "views/win32/Wide.h"
+#include "views/win32/WindowsApi.h"
 
 namespace karvelo::views::win32 {
 
-Win32View::Win32View(Ending ending) : ending_(std::move(ending)) {}
+namespace {
+
+constexpr UINT postedTask = WM_APP + 1;
+
+struct PostedTask {
+  forms::Form* form;
+  std::function<void()> task;
+};
+
+}  // namespace
+
+Win32View::Win32View(Ending ending) : ending_(std::move(ending)) {
+  registerWindowClass(L"KarveloPostedTasks", postedTasks);
+  tasks_ = CreateWindowExW(0, L"KarveloPostedTasks", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                           GetModuleHandleW(nullptr), nullptr);
+  SetWindowLongPtrW(tasks_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+}
 
 Win32View::~Win32View() {
   for (auto& [form, window] : windows_) window->detach();
+  // Tasks still waiting go with the window, unrun.
+  SetWindowLongPtrW(tasks_, GWLP_USERDATA, 0);
+  MSG message;
+  while (PeekMessageW(&message, tasks_, postedTask, postedTask, PM_REMOVE)) {
+    delete reinterpret_cast<PostedTask*>(message.lParam);
+  }
+  DestroyWindow(tasks_);
+}
+
+void Win32View::post(forms::Form& form, std::function<void()> task) {
+  auto* posted = new PostedTask{&form, std::move(task)};
+  if (!PostMessageW(tasks_, postedTask, 0, reinterpret_cast<LPARAM>(posted))) delete posted;
+}
+
+LRESULT CALLBACK Win32View::postedTasks(HWND window, UINT message, WPARAM wParam, LPARAM task) {
+  if (message != postedTask) return DefWindowProcW(window, message, wParam, task);
+  const std::unique_ptr<PostedTask> posted(reinterpret_cast<PostedTask*>(task));
+  if (auto* view = reinterpret_cast<Win32View*>(GetWindowLongPtrW(window, GWLP_USERDATA))) {
+    view->dispatch(*posted->form, posted->task);
+  }
+  return 0;
 }
 
 HWND Win32View::windowOf(const forms::Form& form) const {

@@ -41,6 +41,9 @@ class Win32View final : public platform::Application {
   // platform::Application
   void show(forms::Form& form) override;
   void end() override;
+  // Posted to a message-only window of the view's, so that the task also runs while a message
+  // box or the folder picker waits.
+  void post(forms::Form& form, std::function<void()> task) override;
 
   // Takes and dispatches messages, with Tab, Enter, Esc and access keys handled as in a dialog,
   // until the program ends.
@@ -74,8 +77,11 @@ class Win32View final : public platform::Application {
   bool isDialogMessage(MSG& message);
   void dispatchMessage(MSG& message);
 
+  static LRESULT CALLBACK postedTasks(HWND window, UINT message, WPARAM, LPARAM task);
+
   Appearance appearance_;
   Ending ending_;
+  HWND tasks_ = nullptr;  // receives the posted tasks
   std::map<const forms::Form*, std::unique_ptr<FormWindow>> windows_;
   // Windows whose form has unloaded, kept until the message that led there has been handled.
   std::vector<std::unique_ptr<FormWindow>> retired_;
