@@ -222,3 +222,41 @@ TEST_F(ResizeFixture, AFullListOf32767FilesRunsToTheEnd) {
   EXPECT_EQ(slideWidths.back(), 7815);
   EXPECT_EQ(pointers, (std::vector<int>{11, 0}));
 }
+
+TEST_F(ResizeFixture, TheEndOfARunNamesItsFailuresOverTheMainWindowAndAGoodRunSaysNothing) {
+  chooseFolders();
+  fill(form.List2, {"a.jpg", "b.jpg", "c.jpg"});
+  form.opt2.setValue(true);
+  form.txtHeight.setText("480");
+  // The third start fails: the run of the two started is still watched to its end.
+  fake.processes.failAtStart = 3;
+  form.cmdResize.click();
+  ASSERT_EQ(fake.outcomes.runs.size(), 1u);
+  EXPECT_TRUE(fake.outcomes.runs[0]->closed);
+  EXPECT_EQ(fake.processes.starts.size(), 2u);
+  const std::string sep(1, platform::nativePaths.separator);
+  fake.outcomes.end(0, {{"/photos" + sep + "a.jpg", 0, ""}, {"/photos" + sep + "b.jpg", 5, "x"}});
+  EXPECT_EQ(fake.application.postedFor, (std::vector<forms::Form*>{&form}));
+  ASSERT_EQ(fake.messages.shown.size(), 1u);
+  EXPECT_EQ(fake.messages.shown[0],
+            (FakeMessageBoxes::Shown{"1 of 2 pictures were not resized:\n"
+                                     "b.jpg: damaged picture\n"
+                                     "\nThe converter's log: " + fake.outcomes.log,
+                                     48, "Karvelo"}));
+
+  // Every picture resized: nothing is shown.
+  fake.processes.failAtStart = 0;
+  fake.processes.attempts = 0;
+  form.cmdResize.click();
+  fake.outcomes.end(1, {{"/photos" + sep + "a.jpg", 0, ""},
+                        {"/photos" + sep + "b.jpg", 0, ""},
+                        {"/photos" + sep + "c.jpg", 0, ""}});
+  EXPECT_EQ(fake.messages.shown.size(), 1u);
+
+  // Where the system gives no channel, the converters are started all the same.
+  fake.outcomes.available = false;
+  fake.processes.starts.clear();
+  form.cmdResize.click();
+  EXPECT_EQ(fake.processes.starts.size(), 3u);
+  EXPECT_EQ(fake.outcomes.runs.size(), 2u);
+}
