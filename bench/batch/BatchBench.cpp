@@ -7,7 +7,8 @@
 // its OpenMP threads spin against each other otherwise). Per class of pictures
 // (12-megapixel photos, 800 x 600 photos), all to 25 %, it prints each tool's wall time, the
 // processor time of all its processes together, the peak memory of all its processes together,
-// and multiconv's ratios to the two others.
+// and multiconv's ratios to the two others. "multiconv+outcomes" is the same launch loop with the
+// run's outcome channel, as the program runs it, for its cost against the plain loop.
 //
 // The memory is measured in a second run of each batch, so that sampling costs the timed run
 // nothing: every few milliseconds the proportional share of resident pages (a page shared by k
@@ -24,6 +25,7 @@
 #include "forms/Form.h"
 #include "forms/PictureBox.h"
 #include "platform/posix/PosixProcesses.h"
+#include "platform/posix/PosixRunOutcomes.h"
 #include "resize_job/LaunchBatch.h"
 
 #include <dirent.h>
@@ -71,7 +73,7 @@ struct Figures {
 
 // -- starting the tools
 
-void startConverters(const Batch& batch) {
+void launch(const Batch& batch, platform::Processes& processes) {
   forms::Form window("Form1", "Karvelo", 8415, 1000);
   forms::PictureBox bar(window, nullptr, "picProgress", {210, 510, 7875, 375});
   forms::PictureBox slide(window, &bar, "picProgressSlide", {60, 60, 7335, 285}, false);
@@ -81,10 +83,23 @@ void startConverters(const Batch& batch) {
   for (const fs::path& file : batch.files) request.FileNames.push_back(file.filename().string());
   request.Method = resize_job::ResizeMethod::Ratio;
   request.RatioText = "25";
-  platform::PosixProcesses processes;
   resize_job::LaunchBatch(window, request, resize_job::PrepareConverterSegments(request, '.'),
                           static_cast<std::int16_t>(batch.files.size()), processes,
                           platform::nativePaths);
+}
+
+void startConverters(const Batch& batch) {
+  platform::PosixProcesses processes;
+  launch(batch, processes);
+}
+
+// As Resize runs it: the converters report to the run's outcome channel, read to its end.
+void startReportingConverters(const Batch& batch) {
+  static platform::PosixProcesses processes;
+  static platform::PosixRunOutcomes outcomes(processes);
+  const std::unique_ptr<platform::OutcomeChannel> channel = outcomes.open();
+  launch(batch, *channel);
+  channel->close([](const platform::RunEnd&) {});
 }
 
 void spawn(const std::vector<std::string>& args) {
@@ -130,7 +145,10 @@ struct Tool {
 };
 
 const Tool allTools[] = {
-    {"multiconv", startConverters}, {"vipsthumbnail", startVips}, {"mogrify", startMogrify}};
+    {"multiconv", startConverters},
+    {"multiconv+outcomes", startReportingConverters},
+    {"vipsthumbnail", startVips},
+    {"mogrify", startMogrify}};
 
 // -- measuring
 
@@ -281,16 +299,22 @@ void compare(const bench::PictureClass& pictures, const std::vector<Tool>& tools
 
   std::printf("\n== %s: %zu pictures to 25 %%, %u processors\n", pictures.name.c_str(),
               batch.files.size(), processors);
-  std::printf("%-14s %9s %14s %12s %13s %9s\n", "tool", "wall s", "processor s", "peak MB",
+  std::printf("%-18s %9s %14s %12s %13s %9s\n", "tool", "wall s", "processor s", "peak MB",
               "machine +MB", "failures");
   for (const Tool& tool : tools) {
     const Figures& f = figures[tool.name];
-    std::printf("%-14s %9.2f %14.2f %12.1f %13.1f %9d\n", tool.name.c_str(), f.wallSeconds,
+    std::printf("%-18s %9.2f %14.2f %12.1f %13.1f %9d\n", tool.name.c_str(), f.wallSeconds,
                 f.processorSeconds, f.peakKilobytes / 1024.0, f.machineKilobytes / 1024.0,
                 f.failures);
   }
   if (!figures.contains("multiconv")) return;
   const Figures& ours = figures["multiconv"];
+  if (figures.contains("multiconv+outcomes")) {
+    const Figures& reporting = figures["multiconv+outcomes"];
+    std::printf("multiconv+outcomes / multiconv wall time %.3f, processor time %.3f\n",
+                reporting.wallSeconds / ours.wallSeconds,
+                reporting.processorSeconds / ours.processorSeconds);
+  }
   for (const char* peer : {"vipsthumbnail", "mogrify"}) {
     if (!figures.contains(peer)) continue;
     const Figures& theirs = figures[peer];

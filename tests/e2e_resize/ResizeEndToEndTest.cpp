@@ -222,5 +222,33 @@ TEST_F(RunOutcomesEndToEnd, TheEndOfARunNamesEachPictureThatFailedWithItsReason)
   EXPECT_TRUE(fs::exists(dest / "tc.jpg"));
 }
 
+TEST_F(RunOutcomesEndToEnd, ARunOf32767FilesEndsAndCountsEveryFailure) {
+  platform::PosixProcesses standIn{STANDIN_FOLDER};
+  platform::PosixRunOutcomes reports{standIn};
+  main_window::Form1 full{fakes.services(
+      {.processes = &standIn, .files = &files, .application = &windowsThread,
+       .outcomes = &reports})};
+  full.decimalSeparator = '.';
+  full.load();
+  full.lblPicFolder.setCaption(source.string());
+  full.lblPicFolderDest.setCaption(dest.string());
+  char name[16];
+  for (int i = 0; i < 32767; ++i) {
+    std::snprintf(name, sizeof name, "%05d.jpg", i);
+    full.List2.AddItem(name);
+  }
+  full.opt2.setValue(true);
+  full.txtHeight.setText("480");
+  full.cmdResize.click();
+  ASSERT_TRUE(windowsThread.runNext(std::chrono::seconds(240)));
+  ASSERT_EQ(fakes.messages.shown.size(), 1U);
+  // Every name ending in 7 failed: 3276 of them.
+  EXPECT_TRUE(fakes.messages.shown[0].text.starts_with(
+      "3276 of 32767 pictures were not resized:\n00007.jpg: damaged picture\n"))
+      << fakes.messages.shown[0].text.substr(0, 200);
+  EXPECT_NE(fakes.messages.shown[0].text.find("00097.jpg: damaged picture\n... and 3266 more\n"),
+            std::string::npos);
+}
+
 }  // namespace
 }  // namespace karvelo

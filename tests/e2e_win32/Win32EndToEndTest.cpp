@@ -3,6 +3,8 @@
 // beside karvelo.exe resizes real pictures. And karvelo.exe itself: it opens its window and its
 // close box ends it.
 
+// Before the system's header, whose macro "near" would rewrite one of its names.
+#include "converter/TestPictures.h"
 #include "views/win32/WindowsApi.h"
 
 #include <gtest/gtest.h>
@@ -18,6 +20,8 @@
 #include <vector>
 
 #include "app/Win32Desktop.h"
+#include "platform/win32/Win32RunOutcomes.h"
+#include "common/ConverterLog.h"
 #include "fakes/FakeServices.h"
 #include "main_window/Form1.h"
 #include "views/win32/Wide.h"
@@ -181,6 +185,85 @@ TEST_F(Win32EndToEnd, ResizeMakesEveryPictureThroughTheConverterBesideTheProgram
     EXPECT_EQ(bitmapSize(bytes), (std::pair<std::int32_t, std::int32_t>{640, 480}))
         << narrow(name);
   }
+}
+
+TEST_F(Win32EndToEnd, TheEndOfARunNamesEachPictureThatFailedWithItsReason) {
+  using namespace converter;
+  using namespace converter::testing;
+  const fs::path source = folder / L"my pictures";
+  const fs::path dest = folder / L"small";
+  fs::create_directories(dest);
+  Picture picture;
+  picture.image = quadrants({120, 80}, {red, green, blue, white});
+  for (const char* name : {"a.jpg", "b.jpg", "c.jpg", "exists.jpg", "killed.jpg"}) {
+    writePicture(source / name, picture, PictureFormat::Jpeg);
+  }
+  writePicture(source / "cut.png", picture, PictureFormat::Png);
+  fs::resize_file(source / "cut.png", fs::file_size(source / "cut.png") / 2);
+  std::ofstream(source / "note.jpg") << "a note, not a picture";
+  std::ofstream(dest / "texists.jpg") << "kept";
+  const std::string sourceText = narrow(source.wstring());
+  SetEnvironmentVariableW(L"MULTICONV_TEST_KILL_SOURCE",
+                          (source.wstring() + L"\\killed.jpg").c_str());
+
+  const std::string converterFolder = ConverterBesideKarvelo().programFolder();
+  platform::Win32Processes starter(converterFolder);
+  platform::Win32RunOutcomes outcomes(starter);
+  platform::Win32FileSystem files;
+  fakes::FakeServices fakes;
+  views::win32::Win32View view([] {});
+  main_window::Form1 form(fakes.services({.processes = &starter,
+                                          .files = &files,
+                                          .application = &view,
+                                          .outcomes = &outcomes}));
+  form.load();
+  view.show(form);
+  // Every file chosen, to 480 pixels high, into a destination of its own.
+  const auto pressResize = [&] {
+    form.lblPicFolderDest.setCaption(narrow(dest.wstring()));
+    SendMessageW(view.handleOf(form.cmdResize), BM_CLICK, 0, 0);
+  };
+  // The window's messages, until the run's end has shown its message or the time is up.
+  const auto pumpUntilShown = [&](std::size_t count, int tenths) {
+    for (int wait = 0; wait < tenths && fakes.messages.shown.size() < count; ++wait) {
+      view.processMessages();
+      Sleep(100);
+    }
+  };
+  form.lblPicFolder.setCaption(sourceText);
+  form.cmdRefresh.setEnabled(true);
+  for (const forms::Control* button :
+       {static_cast<forms::Control*>(&form.cmdRefresh),
+        static_cast<forms::Control*>(&form.SelectAll), static_cast<forms::Control*>(&form.cmdAdd),
+        static_cast<forms::Control*>(&form.opt2)}) {
+    SendMessageW(view.handleOf(*button), BM_CLICK, 0, 0);
+  }
+  SetWindowTextW(view.handleOf(form.txtHeight), L"480");
+  pressResize();
+  pumpUntilShown(1, 600);
+  SetEnvironmentVariableW(L"MULTICONV_TEST_KILL_SOURCE", nullptr);
+  ASSERT_EQ(fakes.messages.shown.size(), 1u);
+  EXPECT_EQ(fakes.messages.shown[0].title, "Karvelo");
+  EXPECT_EQ(fakes.messages.shown[0].style, 48);
+  EXPECT_EQ(fakes.messages.shown[0].text,
+            "4 of 7 pictures were not resized:\n"
+            "cut.png: damaged picture\n"
+            "exists.jpg: the output exists and Overwrite is not ticked\n"
+            "killed.jpg: the converter ended without a result\n"
+            "note.jpg: not a picture or a kind the converter cannot read\n"
+            "\nThe converter's log: " +
+                common::converterLogPath());
+
+  // The good pictures alone, again: their run ends without a word.
+  while (form.List2.ListCount() > 3) form.List2.RemoveItem(form.List2.ListCount() - 1);
+  fs::remove_all(dest);
+  fs::create_directories(dest);
+  pressResize();
+  for (int wait = 0; wait < 300 && !fs::exists(dest / L"tc.jpg"); ++wait) Sleep(100);
+  pumpUntilShown(2, 30);
+  EXPECT_TRUE(fs::exists(dest / L"tc.jpg"));
+  EXPECT_EQ(fakes.messages.shown.size(), 1u);
+  view.end();
 }
 
 TEST_F(Win32EndToEnd, KarveloExeOpensItsWindowAndItsCloseBoxEndsIt) {

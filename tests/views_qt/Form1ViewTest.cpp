@@ -11,10 +11,14 @@
 #include <QListView>
 #include <QMainWindow>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <QTimer>
+#include <cstdlib>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "fakes/FakeServices.h"
@@ -203,6 +207,54 @@ TEST_F(Form1ViewTest, FileExitEndsTheProgram) {
   file->actions()[0]->trigger();
   EXPECT_TRUE(view.hasEnded());
   window->close();  // the close box after the end runs nothing
+}
+
+// The end of a run comes from the channel's thread; its message is a warning over the main
+// window. With KARVELO_SCREENSHOTS naming a folder, a picture of it is saved there.
+TEST_F(Form1ViewTest, ARunsFailuresComeAsOneWarningOverTheMainWindow) {
+  form.lblPicFolder.setCaption("/photos");
+  form.lblPicFolderDest.setCaption("/photos");
+  for (const char* name : {"beach.jpg", "clip.mov", "dune.jpg", "IMG_0042.HEIC", "scan.png"}) {
+    form.List2.AddItem(name);
+  }
+  form.opt3.setValue(true);
+  form.txtWidth.setText("800");
+  click(form.cmdResize);
+  ASSERT_EQ(fakes.outcomes.runs.size(), 1u);
+  std::thread([this] {
+    fakes.outcomes.end(0, {{"/photos/beach.jpg", 0, ""},
+                           {"/photos/clip.mov", 4, ""},
+                           {"/photos/dune.jpg", 0, ""},
+                           {"/photos/IMG_0042.HEIC", 4, ""}});
+  }).join();
+
+  QString title, text;
+  QWidget* owner = nullptr;
+  QMessageBox::Icon icon = QMessageBox::NoIcon;
+  QTimer::singleShot(0, [&] {
+    QMessageBox* box = nullptr;
+    for (QWidget* shown : QApplication::topLevelWidgets()) {
+      if (auto* found = qobject_cast<QMessageBox*>(shown); found && found->isVisible()) box = found;
+    }
+    ASSERT_NE(box, nullptr);
+    title = box->windowTitle();
+    text = box->text();
+    owner = box->parentWidget();
+    icon = box->icon();
+    if (const char* folder = std::getenv("KARVELO_SCREENSHOTS"); folder && *folder) {
+      box->grab().save(QString::fromUtf8(folder) + "/run-failures.png");
+    }
+    box->accept();
+  });
+  QApplication::processEvents();
+  EXPECT_EQ(title, "Karvelo");
+  EXPECT_EQ(icon, QMessageBox::Warning);
+  EXPECT_EQ(owner, window);
+  EXPECT_TRUE(text.startsWith("3 of 5 pictures were not resized:\n"
+                              "clip.mov: not a picture or a kind the converter cannot read\n"
+                              "IMG_0042.HEIC: not a picture or a kind the converter cannot read\n"
+                              "scan.png: the converter ended without a result\n"))
+      << text.toStdString();
 }
 
 }  // namespace

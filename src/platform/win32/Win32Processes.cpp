@@ -116,6 +116,7 @@ void Win32Processes::create(const std::string& commandLine, int windowStyle, voi
 }
 
 std::string Win32Processes::programFolder() const {
+  if (!programFolder_.empty()) return programFolder_;
   std::wstring path(MAX_PATH, L'\0');
   for (;;) {
     const DWORD length =

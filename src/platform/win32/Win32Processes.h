@@ -2,6 +2,8 @@
 
 #include "platform/Processes.h"
 
+#include <string>
+
 namespace karvelo::platform {
 
 // Starts programs with CreateProcessW. The whole command line goes to Windows with no separate
@@ -11,6 +13,11 @@ namespace karvelo::platform {
 // RuntimeError.
 class Win32Processes final : public Processes {
  public:
+  Win32Processes() = default;
+  // With the folder to take for the program's own, for tests whose executable lies elsewhere
+  // than the converter.
+  explicit Win32Processes(std::string programFolder) : programFolder_(std::move(programFolder)) {}
+
   void start(const std::string& commandLine, int windowStyle) override;
   // The same, with the program alone inheriting one handle, whose value it finds in the
   // environment variable named. The handle is made inheritable for this start only, so that no
@@ -24,6 +31,8 @@ class Win32Processes final : public Processes {
  private:
   void create(const std::string& commandLine, int windowStyle, void* inherited,
               wchar_t* environment);
+
+  std::string programFolder_;
 };
 
 }  // namespace karvelo::platform
