@@ -1,15 +1,20 @@
-// converter_bench <work folder> [photos small-photos screenshots large]
+// converter_bench <work folder> [photos small-photos screenshots large [only]]
 //
-// Generates the corpus (once), then resizes every picture to 25 % with multiconv,
-// vipsthumbnail and ImageMagick's convert, one process per picture and two at a time, and prints
-// per class and tool the wall time, the peak memory of one process, and the PSNR of the results
-// against a Lanczos-3 resize of the full-size decode, with multiconv's ratios to the others.
+// Generates the corpus (once), then resizes each class of pictures with multiconv, vipsthumbnail
+// and ImageMagick's convert, one process per picture and two at a time, and prints per class and
+// tool the wall time, the peak memory of one process, the bytes written, and the median and
+// lowest PSNR of the results against a Lanczos-3 resize of the full-size decode, with multiconv's
+// ratios to the others. The classes: 12-megapixel photo-like JPEGs to half, to a quarter and to
+// 300 pixels wide; 800 x 600 JPEGs to a quarter; screenshots with text as JPEGs to half; PNG
+// screenshots to a quarter; 18-megapixel photo-like PNGs to half; photo-like lossy WebPs to a
+// quarter; lossless WebP screenshots to half. `only` keeps the classes whose name holds it.
 // Unless `large` is 0, it then resizes 20000 x 20000 pictures and files of a few bytes that
 // declare as many pixels to 100 rows, each alone, and prints each tool's peak memory.
 
 #include "Corpus.h"
 #include "Reference.h"
 
+#include "converter/core/TargetSize.h"
 #include "converter/engine/SourceFile.h"
 #include "converter/engine/WholePicture.h"
 #include "converter/metadata/Headers.h"
@@ -18,6 +23,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <algorithm>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
@@ -38,11 +44,25 @@ using namespace karvelo::bench;
 
 namespace {
 
-constexpr double factor = 0.25;
+// How a class is resized: to a ratio, or to a width with the aspect kept.
+struct Resize {
+  double factor = 0;        // /m:r /r:<factor> when above 0
+  std::uint32_t width = 0;  // else /m:wr /w:<width>
 
-// A job's size: to 25 %, or to a height with the aspect kept; and the size that gives.
+  std::string label() const {
+    char text[32];
+    if (factor > 0) {
+      std::snprintf(text, sizeof text, "/r:%g", factor);
+    } else {
+      std::snprintf(text, sizeof text, "/w:%u", width);
+    }
+    return text;
+  }
+};
+
+// One picture's job: how to resize it, and the size that gives (as multiconv works it out).
 struct Sizing {
-  std::uint32_t height = 0;  // 0: to 25 %
+  Resize resize;
   converter::PixelSize target;
 };
 
@@ -50,47 +70,57 @@ struct Tool {
   std::string name;
   // The argv of one job: source, output folder, sizing.
   std::vector<std::string> (*command)(const fs::path& program, const fs::path& source,
-                                      const fs::path& outFolder, Sizing sizing);
+                                      const fs::path& outFolder, const Sizing& sizing);
   fs::path program;
 };
 
 std::vector<std::string> multiconvJob(const fs::path& program, const fs::path& source,
-                                      const fs::path& outFolder, Sizing sizing) {
+                                      const fs::path& outFolder, const Sizing& sizing) {
   std::vector<std::string> job = {program.string(), "/s:" + source.string(),
                                   "/d:" + outFolder.string()};
-  if (sizing.height == 0) {
-    job.insert(job.end(), {"/m:r", "/r:0.25"});
+  if (sizing.resize.factor > 0) {
+    job.insert(job.end(), {"/m:r", "/r:" + std::to_string(sizing.resize.factor)});
+  } else if (sizing.resize.width > 0) {
+    job.insert(job.end(), {"/m:wr", "/w:" + std::to_string(sizing.resize.width)});
   } else {
-    job.insert(job.end(), {"/m:hr", "/h:" + std::to_string(sizing.height)});
+    job.insert(job.end(), {"/m:hr", "/h:" + std::to_string(sizing.target.height)});
   }
   return job;
 }
 
-std::vector<std::string> vipsJob(const fs::path& program, const fs::path& source,
-                                 const fs::path& outFolder, Sizing sizing) {
-  const converter::PixelSize target = sizing.target;
-  const bool jpeg = source.extension() == ".jpg";
-  return {program.string(),
-          source.string(),
-          "--size",
-          std::to_string(target.width) + "x" + std::to_string(target.height),
-          "-o",
-          (outFolder / ("%s" + source.extension().string())).string() + (jpeg ? "[Q=90]" : "")};
+std::string sizeText(converter::PixelSize size) {
+  return std::to_string(size.width) + "x" + std::to_string(size.height);
 }
 
-std::vector<std::string> magickJob(const fs::path& program, const fs::path& source,
-                                   const fs::path& outFolder, Sizing sizing) {
-  char size[16] = "25%";
-  if (sizing.height != 0) {
-    std::snprintf(size, sizeof size, "x%u", sizing.height);
+// JPEGs at quality 90 with colour at half resolution, like multiconv's of the corpus' JPEGs (left
+// alone, vipsthumbnail keeps full colour from quality 90 on: 20 % more bytes); PNG and WebP as each tool writes them by default, but
+// a lossless WebP stays lossless.
+std::vector<std::string> vipsJob(const fs::path& program, const fs::path& source,
+                                 const fs::path& outFolder, const Sizing& sizing) {
+  const std::string extension = source.extension().string();
+  std::string options;
+  if (extension == ".jpg") {
+    options = "[Q=90,subsample-mode=on]";
+  } else if (extension == ".webp") {
+    options = source.filename().string().starts_with("screen") ? "[lossless]" : "[Q=90]";
   }
   return {program.string(),
           source.string(),
-          "-resize",
-          size,
-          "-quality",
-          "90",
-          (outFolder / source.filename()).string()};
+          "--size",
+          sizeText(sizing.target) + "!",
+          "-o",
+          (outFolder / ("%s" + extension)).string() + options};
+}
+
+std::vector<std::string> magickJob(const fs::path& program, const fs::path& source,
+                                   const fs::path& outFolder, const Sizing& sizing) {
+  std::vector<std::string> job = {program.string(), source.string(), "-resize",
+                                  sizeText(sizing.target) + "!", "-quality", "90"};
+  if (source.extension() == ".webp" && source.filename().string().starts_with("screen")) {
+    job.insert(job.end(), {"-define", "webp:lossless=true"});
+  }
+  job.push_back((outFolder / source.filename()).string());
+  return job;
 }
 
 struct RunStats {
@@ -189,11 +219,6 @@ converter::Picture decodeWhole(const fs::path& path) {
                                   converter::SourceFile(path.string()));
 }
 
-converter::PixelSize quarter(converter::PixelSize size) {
-  return {static_cast<std::uint32_t>(std::lround(size.width * factor)),
-          static_cast<std::uint32_t>(std::lround(size.height * factor))};
-}
-
 // The declared size of a picture; a square for files whose headers do not pass the checks.
 converter::PixelSize declaredSize(const fs::path& file) {
   try {
@@ -235,7 +260,7 @@ void reportLarge(const fs::path& self, const fs::path& work, const PictureClass&
   for (const fs::path& file : pictures.files) {
     const converter::PixelSize size = declaredSize(file);
     const Sizing sizing{
-        pictures.height,
+        {},
         {std::max<std::uint32_t>(1, static_cast<std::uint32_t>(std::lround(
                                         1.0 * size.width * pictures.height / size.height))),
          pictures.height}};
@@ -253,6 +278,83 @@ void reportLarge(const fs::path& self, const fs::path& work, const PictureClass&
       static_cast<double>(largest["multiconv"]) / largest["vipsthumbnail"]);
 }
 
+
+double median(std::vector<double> values) {
+  if (values.empty()) {
+    return std::nan("");
+  }
+  std::sort(values.begin(), values.end());
+  const std::size_t half = values.size() / 2;
+  return values.size() % 2 ? values[half] : (values[half - 1] + values[half]) / 2;
+}
+
+struct ToolFigures {
+  RunStats run;
+  std::uintmax_t bytes = 0;
+  std::vector<double> quality;  // PSNR of each result
+};
+
+// One class with one resize: each tool's time, memory, bytes and quality, and multiconv's ratios.
+void compare(const fs::path& self, const fs::path& work, const std::string& name,
+             const PictureClass& pictures, Resize resize, const std::vector<Tool>& tools) {
+  std::vector<Sizing> sizings;
+  for (const fs::path& file : pictures.files) {
+    converter::ConverterOptions options;
+    options.method = resize.factor > 0 ? converter::SizeMethod::Ratio : converter::SizeMethod::Width;
+    options.keepAspect = true;
+    options.factor = resize.factor;
+    options.pixels = resize.width;
+    sizings.push_back({resize, converter::targetSize(declaredSize(file), options)});
+  }
+  std::map<std::string, ToolFigures> figures;
+  for (const Tool& tool : tools) {
+    figures[tool.name].run = runTool(self, work, tool, name, pictures.files, sizings);
+  }
+  std::string eachPicture;
+  for (std::size_t i = 0; i < pictures.files.size(); ++i) {
+    eachPicture += "  " + pictures.files[i].filename().string();
+    const converter::Picture source = decodeWhole(pictures.files[i]);
+    const ReferenceImage reference = lanczosReference(source.image, sizings[i].target);
+    for (const Tool& tool : tools) {
+      const fs::path result = work / "out" / name / tool.name / pictures.files[i].filename();
+      double value = std::nan("");
+      if (fs::exists(result)) {
+        value = psnr(decodeWhole(result).image, reference);
+        figures[tool.name].bytes += fs::file_size(result);
+      }
+      figures[tool.name].quality.push_back(value);
+      char figure[32];
+      std::snprintf(figure, sizeof figure, " %7.2f", value);
+      eachPicture += figure;
+    }
+    eachPicture += "\n";
+  }
+  std::printf("\n== %s: %zu pictures of %s to %s, one process each, two at a time\n",
+              name.c_str(), pictures.files.size(), sizeText(declaredSize(pictures.files[0])).c_str(),
+              sizeText(sizings[0].target).c_str());
+  std::printf("%-14s %9s %9s %12s %12s %10s %9s\n", "tool", "wall s", "peak MB", "bytes",
+              "PSNR median", "PSNR min", "failures");
+  for (const Tool& tool : tools) {
+    const ToolFigures& f = figures[tool.name];
+    std::printf("%-14s %9.3f %9.1f %12ju %12.2f %10.2f %9d\n", tool.name.c_str(), f.run.seconds,
+                f.run.peakKilobytes / 1024.0, f.bytes, median(f.quality),
+                *std::min_element(f.quality.begin(), f.quality.end()), f.run.failures);
+  }
+  if (pictures.files.size() > 1) {
+    std::printf("PSNR of each result in dB (multiconv, vipsthumbnail, convert):\n%s",
+                eachPicture.c_str());
+  }
+  const ToolFigures& ours = figures["multiconv"];
+  for (const char* peer : {"vipsthumbnail", "convert"}) {
+    const ToolFigures& theirs = figures[peer];
+    std::printf("multiconv / %-13s wall time %.3f, peak memory %.3f, bytes %.3f, PSNR %+.2f dB\n",
+                peer, ours.run.seconds / theirs.run.seconds,
+                static_cast<double>(ours.run.peakKilobytes) / theirs.run.peakKilobytes,
+                static_cast<double>(ours.bytes) / theirs.bytes,
+                median(ours.quality) - median(theirs.quality));
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -260,7 +362,7 @@ int main(int argc, char** argv) {
     return runJobsFromInput();
   }
   if (argc < 2) {
-    std::cerr << "usage: converter_bench <work folder> [photos small-photos screenshots large]\n";
+    std::cerr << "usage: converter_bench <work folder> [photos small-photos screenshots large [only]]\n";
     return 2;
   }
   const fs::path work = fs::absolute(argv[1]);
@@ -268,6 +370,7 @@ int main(int argc, char** argv) {
   const int smallPhotos = argc > 3 ? std::atoi(argv[3]) : 40;
   const int screenshots = argc > 4 ? std::atoi(argv[4]) : 8;
   const bool large = argc > 5 ? std::atoi(argv[5]) != 0 : true;
+  const std::string only = argc > 6 ? argv[6] : "";
   const fs::path self = fs::read_symlink("/proc/self/exe").parent_path();
 
   std::cout << "generating the corpus in " << work / "corpus"
@@ -278,65 +381,25 @@ int main(int argc, char** argv) {
   const std::vector<Tool> tools = {{"multiconv", multiconvJob, self / "multiconv"},
                                    {"vipsthumbnail", vipsJob, "/usr/bin/vipsthumbnail"},
                                    {"convert", magickJob, "/usr/bin/convert"}};
-
+  const FormatCorpus formats = makeFormatCorpus(work / "corpus", std::max(photos / 2, 2));
+  const std::vector<std::pair<PictureClass, Resize>> runs = {
+      {classes[0], {0.5}},           {classes[0], {0.25}},
+      {classes[0], {0, 300}},        {formats.jpegScreenshots, {0.5}},
+      {classes[1], {0.25}},          {classes[2], {0.25}},
+      {formats.largePng, {0.5}},     {formats.lossyWebp, {0.25}},
+      {formats.losslessWebp, {0.5}},
+  };
+  for (const auto& [pictures, resize] : runs) {
+    const std::string name = pictures.name + " " + resize.label();
+    if (pictures.files.empty() || name.find(only) == std::string::npos) {
+      continue;
+    }
+    compare(self, work, name, pictures, resize, tools);
+  }
   for (const PictureClass& pictures : classes) {
-    if (pictures.files.empty()) {
-      continue;
-    }
-    if (pictures.height != 0) {
+    if (pictures.height != 0 && !pictures.files.empty() &&
+        pictures.name.find(only) != std::string::npos) {
       reportLarge(self, work, pictures, tools);
-      continue;
-    }
-    std::vector<converter::PixelSize> sizes;
-    std::vector<Sizing> sizings;
-    for (const fs::path& file : pictures.files) {
-      sizes.push_back(declaredSize(file));
-      sizings.push_back({0, quarter(sizes.back())});
-    }
-    std::map<std::string, RunStats> stats;
-    for (const Tool& tool : tools) {
-      stats[tool.name] = runTool(self, work, tool, pictures.name, pictures.files, sizings);
-    }
-    // Quality against the reference.
-    std::map<std::string, std::pair<double, double>> quality;  // mean, minimum
-    std::string eachPicture;
-    for (std::size_t i = 0; i < pictures.files.size(); ++i) {
-      eachPicture += "  " + pictures.files[i].filename().string();
-      const converter::Picture source = decodeWhole(pictures.files[i]);
-      const ReferenceImage reference = lanczosReference(source.image, quarter(sizes[i]));
-      for (const Tool& tool : tools) {
-        const fs::path result =
-            work / "out" / pictures.name / tool.name / pictures.files[i].filename();
-        double value = std::nan("");
-        if (fs::exists(result)) {
-          value = psnr(decodeWhole(result).image, reference);
-        }
-        char figure[32];
-        std::snprintf(figure, sizeof figure, " %7.2f", value);
-        eachPicture += figure;
-        auto& [sum, minimum] = quality[tool.name];
-        sum += value / static_cast<double>(pictures.files.size());
-        minimum = i == 0 ? value : std::min(minimum, value);
-      }
-      eachPicture += "\n";
-    }
-    std::printf("\n== %s: %zu pictures to 25 %%, one process each, two at a time\n",
-                pictures.name.c_str(), pictures.files.size());
-    std::printf("%-14s %9s %12s %10s %10s %9s\n", "tool", "wall s", "peak MB", "PSNR mean",
-                "PSNR min", "failures");
-    for (const Tool& tool : tools) {
-      const RunStats& s = stats[tool.name];
-      std::printf("%-14s %9.3f %12.1f %10.2f %10.2f %9d\n", tool.name.c_str(), s.seconds,
-                  s.peakKilobytes / 1024.0, quality[tool.name].first, quality[tool.name].second,
-                  s.failures);
-    }
-    std::printf("PSNR of each result in dB (multiconv, vipsthumbnail, convert):\n%s",
-                eachPicture.c_str());
-    const RunStats& ours = stats["multiconv"];
-    for (const char* peer : {"vipsthumbnail", "convert"}) {
-      std::printf("multiconv / %-13s wall time %.3f, peak memory %.3f\n", peer,
-                  ours.seconds / stats[peer].seconds,
-                  static_cast<double>(ours.peakKilobytes) / stats[peer].peakKilobytes);
     }
   }
   return 0;

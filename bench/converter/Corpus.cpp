@@ -265,6 +265,51 @@ void largePictures(const std::filesystem::path& dir) {
   writeBytes(dir / "tiny.jpg", jpeg);
 }
 
+// Draws the pictures of a corpus that are not written yet, on every processor at once.
+class Drawing {
+ public:
+  using Build = std::function<Picture()>;
+
+  void add(const std::filesystem::path& path, PictureFormat format, Build build) {
+    if (!std::filesystem::exists(path)) {
+      missing_.push_back([=] { save(path, build(), format); });
+    }
+  }
+
+  void run() {
+    std::atomic<std::size_t> next = 0;
+    std::vector<std::jthread> drawers(std::max(1U, std::thread::hardware_concurrency()));
+    for (std::jthread& drawer : drawers) {
+      drawer = std::jthread([&] {
+        for (std::size_t i; (i = next++) < missing_.size();) missing_[i]();
+      });
+    }
+  }  // every drawer has ended here
+
+ private:
+  std::vector<std::function<void()>> missing_;
+};
+
+Picture pictureOf(Image image, bool lossless = false) {
+  Picture picture;
+  picture.image = std::move(image);
+  picture.hints.lossless = lossless;
+  return picture;
+}
+
+// A screenshot as a JPEG holds it: the window on white, without transparency.
+Image flattened(const Image& rgba) {
+  Image image = Image::blank(rgba.size, ColorModel::Rgb);
+  for (std::size_t p = 0; p < rgba.size.area(); ++p) {
+    const unsigned alpha = rgba.pixels[4 * p + 3];
+    for (int c = 0; c < 3; ++c) {
+      image.pixels[3 * p + c] =
+          static_cast<std::uint8_t>((rgba.pixels[4 * p + c] * alpha + 255 * (255 - alpha) + 127) / 255);
+    }
+  }
+  return image;
+}
+
 }  // namespace
 
 std::vector<PictureClass> makeCorpus(const std::filesystem::path& folder, int photos,
@@ -276,41 +321,27 @@ std::vector<PictureClass> makeCorpus(const std::filesystem::path& folder, int ph
   for (const auto& dir : dirs) {
     std::filesystem::create_directories(dir);
   }
-  // The missing pictures are drawn on every processor at once.
-  std::vector<std::function<void()>> missing;
-  auto make = [&](int index, const std::filesystem::path& path, Image (*build)(std::uint32_t)) {
-    if (!std::filesystem::exists(path)) {
-      missing.push_back([=] {
-        Picture picture;
-        picture.image = build(static_cast<std::uint32_t>(index));
-        save(path, picture, path.extension() == ".png" ? PictureFormat::Png : PictureFormat::Jpeg);
-      });
-    }
-  };
+  Drawing drawing;
   for (int i = 0; i < photos; ++i) {
     const auto path = dirs[0] / ("photo" + std::to_string(i) + ".jpg");
-    make(i, path, [](std::uint32_t seed) { return photo({4000, 3000}, seed); });
+    const auto seed = static_cast<std::uint32_t>(i);
+    drawing.add(path, PictureFormat::Jpeg, [=] { return pictureOf(photo({4000, 3000}, seed)); });
     classes[0].files.push_back(path);
   }
   for (int i = 0; i < smallPhotos; ++i) {
     const auto path = dirs[1] / ("small" + std::to_string(i) + ".jpg");
-    make(i, path, [](std::uint32_t seed) { return photo({800, 600}, 1000 + seed); });
+    const auto seed = static_cast<std::uint32_t>(1000 + i);
+    drawing.add(path, PictureFormat::Jpeg, [=] { return pictureOf(photo({800, 600}, seed)); });
     classes[1].files.push_back(path);
   }
   for (int i = 0; i < screenshots; ++i) {
     const auto path = dirs[2] / ("screen" + std::to_string(i) + ".png");
-    make(i, path, [](std::uint32_t seed) { return screenshot({1920, 1080}, seed); });
+    const auto seed = static_cast<std::uint32_t>(i);
+    drawing.add(path, PictureFormat::Png,
+                [=] { return pictureOf(screenshot({1920, 1080}, seed)); });
     classes[2].files.push_back(path);
   }
-  {
-    std::atomic<std::size_t> next = 0;
-    std::vector<std::jthread> drawers(std::max(1U, std::thread::hardware_concurrency()));
-    for (std::jthread& drawer : drawers) {
-      drawer = std::jthread([&] {
-        for (std::size_t i; (i = next++) < missing.size();) missing[i]();
-      });
-    }
-  }  // every drawer has ended here
+  drawing.run();
   if (large) {
     const std::filesystem::path dir = folder / "large";
     std::filesystem::create_directories(dir);
@@ -323,6 +354,38 @@ std::vector<PictureClass> makeCorpus(const std::filesystem::path& folder, int ph
     classes.push_back(pictures);
   }
   return classes;
+}
+
+FormatCorpus makeFormatCorpus(const std::filesystem::path& folder, int count) {
+  const std::filesystem::path dir = folder / "formats";
+  std::filesystem::create_directories(dir);
+  FormatCorpus corpus{{"JPEG screenshot", {}, false},
+                      {"large PNG", {}, true},
+                      {"lossy WebP", {}, true},
+                      {"lossless WebP", {}, false}};
+  Drawing drawing;
+  for (int i = 0; i < count; ++i) {
+    const auto seed = static_cast<std::uint32_t>(2000 + i);
+    const std::string n = std::to_string(i);
+    corpus.jpegScreenshots.files.push_back(dir / ("text" + n + ".jpg"));
+    drawing.add(corpus.jpegScreenshots.files.back(), PictureFormat::Jpeg,
+                [=] { return pictureOf(flattened(screenshot({1920, 1080}, seed))); });
+    corpus.lossyWebp.files.push_back(dir / ("photo" + n + ".webp"));
+    drawing.add(corpus.lossyWebp.files.back(), PictureFormat::Webp,
+                [=] { return pictureOf(photo({4000, 3000}, seed)); });
+    corpus.losslessWebp.files.push_back(dir / ("screen" + n + ".webp"));
+    drawing.add(corpus.losslessWebp.files.back(), PictureFormat::Webp,
+                [=] { return pictureOf(screenshot({2560, 1440}, seed), true); });
+  }
+  // The large PNG is a photograph of about 18 megapixels, as a camera's picture saved losslessly.
+  for (int i = 0; i < 2; ++i) {
+    const auto seed = static_cast<std::uint32_t>(3000 + i);
+    corpus.largePng.files.push_back(dir / ("large" + std::to_string(i) + ".png"));
+    drawing.add(corpus.largePng.files.back(), PictureFormat::Png,
+                [=] { return pictureOf(photo({5640, 3172}, seed)); });
+  }
+  drawing.run();
+  return corpus;
 }
 
 }  // namespace karvelo::bench
