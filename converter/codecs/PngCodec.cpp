@@ -13,7 +13,10 @@ namespace karvelo::converter {
 
 namespace {
 
-constexpr int compressionLevel = 6;
+// zlib's level 3 with libpng's adaptive row filters: on an 18-megapixel photograph halved, level 6
+// took 1.66 s of processor time for 3.5 MB, level 3 0.73 s for 3.9 MB and level 1 0.56 s for
+// 4.3 MB (vipsthumbnail: 0.73 s, 6.0 MB); on screenshots level 3 even wrote 3 % less than 6.
+constexpr int compressionLevel = 3;
 
 // libpng reports failures through a long jump; the message is kept for the exception thrown
 // after it, and a failure of the byte source or sink is thrown again as it was.
