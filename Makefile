@@ -1,7 +1,8 @@
 # make test: install what is missing, configure, build and run every test.
 # make run:  install what is missing, build and open Karvelo.
-# make package: build the Linux and Windows programs, then the Debian package and the Windows
-#               zips into build/packages/ (saying which Windows programs are not built yet).
+# make package: build the Linux and Windows programs, then the Debian package, the Windows zips
+#               and the Windows installer into build/packages/ (saying which Windows programs
+#               are not built yet).
 PRESET ?= $(if $(CI),ci,dev)
 
 .PHONY: test run build deps configure clean package
@@ -26,7 +27,7 @@ package: build
 	  cmake --preset $$preset >/dev/null && cmake --build --preset $$preset || exit 1; \
 	done
 	@rm -rf build/packages
-	@cmake --build --preset $(PRESET) --target package windows_zips
+	@cmake --build --preset $(PRESET) --target package windows_zips windows_installer
 
 clean:
 	rm -rf build

@@ -66,6 +66,13 @@ Examples:
       writes beach-640.jpg, 640 pixels wide, beside beach.jpg
 )";
 
+// As GNU programs word it, so that help2man makes the manual's copyright section from it.
+const std::string_view licenceLines =
+    R"(License GPLv3+: GNU GPL version 3 or later <https://gnu.org/licenses/gpl.html>.
+This is free software: you are free to change and redistribute it.
+There is NO WARRANTY, to the extent permitted by law.
+)";
+
 }  // namespace
 
 std::string usageText() { return std::string(usageHead).append(logFile).append(usageTail); }
@@ -76,7 +83,12 @@ std::string versionText() {
     text.append(std::to_string(number)).push_back('.');
   }
   text.back() = '\n';
-  return text;
+  text.append("Copyright (C) ")
+      .append(version::CopyrightYears)
+      .append(" ")
+      .append(version::CopyrightHolder)
+      .append("\n");
+  return text.append(licenceLines);
 }
 
 InfoRequest infoRequest(std::string_view commandLine) {

@@ -10,7 +10,8 @@ namespace karvelo::converter {
 
 std::string usageText();
 
-// "multiconv <version>", from the project's version.
+// "multiconv <version>" from the project's version, then the copyright and licence lines as GNU
+// programs print them.
 std::string versionText();
 
 enum class InfoRequest { None, Usage, Version };

@@ -1,11 +1,13 @@
 # Zips the Windows programs that the MinGW builds have made: Karvelo-<version>-win32.zip from
 # build/mingw32/bin and Karvelo-<version>-win64.zip from build/mingw64/bin, each holding
-# karvelo.exe, multiconv.exe and a read-me side by side. A zip holds the programs that exist and
-# this says which are missing; with neither program there is no zip.
+# karvelo.exe, multiconv.exe, a read-me and the licence side by side. A zip holds the programs
+# that exist and this says which are missing; with neither program there is no zip.
 #
-#   cmake -DVERSION=1.0.0 -DSOURCE_DIR=<this folder> -DBUILD_ROOT=<build> -DOUTPUT_DIR=<packages>
-#         -P zips.cmake
+#   cmake -DVERSION=1.0.0 -DMAKER=<copyright holder> -DYEARS=<copyright years>
+#         -DSOURCE_DIR=<this folder> -DLICENSE=<LICENSE> -DBUILD_ROOT=<build>
+#         -DOUTPUT_DIR=<packages> -P zips.cmake
 
+include(${CMAKE_CURRENT_LIST_DIR}/programs.cmake)
 get_filename_component(OUTPUT_DIR ${OUTPUT_DIR} ABSOLUTE)
 foreach(arch win32 win64)
   if(arch STREQUAL win32)
@@ -20,25 +22,7 @@ foreach(arch win32 win64)
   set(staging ${OUTPUT_DIR}/${name})
   file(REMOVE_RECURSE ${zip} ${staging})
 
-  # The names keep the build's case (Karvelo.exe or karvelo.exe): Windows ignores it.
-  file(GLOB built LIST_DIRECTORIES false ${build}/bin/*.exe)
-  set(found "")
-  set(missing "")
-  foreach(program karvelo multiconv)
-    set(match "")
-    foreach(file ${built})
-      get_filename_component(file_name ${file} NAME)
-      string(TOLOWER ${file_name} file_name)
-      if(file_name STREQUAL "${program}.exe")
-        set(match ${file})
-      endif()
-    endforeach()
-    if(match)
-      list(APPEND found ${match})
-    else()
-      list(APPEND missing ${program}.exe)
-    endif()
-  endforeach()
+  windows_programs(${build} found missing)
 
   if(NOT found)
     message(NOTICE "packages: ${name}.zip not made: no karvelo.exe or multiconv.exe in ${build}/bin")
@@ -49,6 +33,7 @@ foreach(arch win32 win64)
   file(COPY ${found} DESTINATION ${staging})
   string(REGEX REPLACE "." "=" UNDERLINE "Karvelo ${VERSION} for ${WINDOWS} Windows")
   configure_file(${SOURCE_DIR}/README.txt.in ${staging}/README.txt @ONLY NEWLINE_STYLE CRLF)
+  write_licence(${LICENSE} ${staging})
   file(GLOB contents RELATIVE ${staging} ${staging}/*)
   execute_process(
     COMMAND ${CMAKE_COMMAND} -E tar cf ${zip} --format=zip -- ${contents}

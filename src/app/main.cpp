@@ -46,6 +46,8 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   qInstallMessageHandler(qtMessages);
   QApplication::setApplicationName(QStringLiteral("Karvelo"));
+  // The desktop entry's name: Wayland desktops find the window's icon and menu entry by it.
+  QGuiApplication::setDesktopFileName(QStringLiteral("example.karvelo.Karvelo"));
 
   app::LinuxDesktop desktop;
   views::qt::QtView& view = desktop.view;

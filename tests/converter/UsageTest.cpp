@@ -1,5 +1,7 @@
 #include "converter/core/Usage.h"
 
+#include "karvelo/Version.h"
+
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -91,4 +93,18 @@ TEST(Usage, IsAskedOnlyByALastHelpWordWithoutAnySwitch) {
   for (const auto& c : cases) {
     EXPECT_EQ(infoRequest(c.commandLine), c.request) << c.commandLine;
   }
+}
+
+// help2man and package tools read these lines: the release on the first, then the copyright
+// holder of the About window and the version block, and the licence as GNU programs word it.
+TEST(Usage, VersionNamesTheReleaseItsCopyrightHolderAndItsLicenceAsGnuProgramsDo) {
+  using namespace karvelo::version;
+  const std::string release = "multiconv " + std::to_string(Major) + "." + std::to_string(Minor) +
+                              "." + std::to_string(Revision) + "\n";
+  EXPECT_EQ(versionText(),
+            release +
+                "Copyright (C) 2026 Karvelo Imaging Works\n"
+                "License GPLv3+: GNU GPL version 3 or later <https://gnu.org/licenses/gpl.html>.\n"
+                "This is free software: you are free to change and redistribute it.\n"
+                "There is NO WARRANTY, to the extent permitted by law.\n");
 }
