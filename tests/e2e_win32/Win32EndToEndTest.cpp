@@ -277,6 +277,23 @@ TEST_F(Win32EndToEnd, TheEndOfARunNamesEachPictureThatFailedWithItsReason) {
   view.end();
 }
 
+// A visible window titled "Karvelo" of the given process. The callback is a named function: a
+// lambda does not convert to the system's calling convention on 32-bit Windows.
+struct ShownWindowSearch {
+  DWORD process;
+  HWND found;
+};
+BOOL CALLBACK findShownMainWindow(HWND hwnd, LPARAM data) {
+  auto* search = reinterpret_cast<ShownWindowSearch*>(data);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(hwnd, &owner);
+  if (owner == search->process && IsWindowVisible(hwnd) &&
+      views::win32::windowText(hwnd) == "Karvelo") {
+    search->found = hwnd;
+  }
+  return search->found ? FALSE : TRUE;
+}
+
 TEST_F(Win32EndToEnd, KarveloExeOpensItsWindowAndItsCloseBoxEndsIt) {
   wchar_t self[MAX_PATH];
   GetModuleFileNameW(nullptr, self, MAX_PATH);
@@ -289,24 +306,10 @@ TEST_F(Win32EndToEnd, KarveloExeOpensItsWindowAndItsCloseBoxEndsIt) {
   ASSERT_TRUE(CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
                              nullptr, &startup, &process));
   // Its own main window once shown, not one that another test shows on the same display.
-  struct Search {
-    DWORD process;
-    HWND found;
-  } search{process.dwProcessId, nullptr};
+  ShownWindowSearch search{process.dwProcessId, nullptr};
   for (int wait = 0; wait < 200 && !search.found; ++wait) {
     Sleep(100);
-    EnumWindows(
-        [](HWND hwnd, LPARAM data) {
-          auto* s = reinterpret_cast<Search*>(data);
-          DWORD owner = 0;
-          GetWindowThreadProcessId(hwnd, &owner);
-          if (owner == s->process && IsWindowVisible(hwnd) &&
-              views::win32::windowText(hwnd) == "Karvelo") {
-            s->found = hwnd;
-          }
-          return s->found ? FALSE : TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    EnumWindows(findShownMainWindow, reinterpret_cast<LPARAM>(&search));
   }
   const HWND window = search.found;
   if (!window) TerminateProcess(process.hProcess, 1);

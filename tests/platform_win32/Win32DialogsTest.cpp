@@ -41,18 +41,19 @@ class DialogDriver {
   static void press(HWND dialog, int button) { ::PostMessageW(dialog, WM_COMMAND, button, 0); }
 
  private:
+  // A named callback: a lambda does not convert to the system's calling convention on 32-bit
+  // Windows.
+  static BOOL CALLBACK findShownDialog(HWND window, LPARAM result) {
+    wchar_t name[16] = {};
+    ::GetClassNameW(window, name, 16);
+    if (std::wstring_view(name) != L"#32770" || !::IsWindowVisible(window)) return TRUE;
+    *reinterpret_cast<HWND*>(result) = window;
+    return FALSE;
+  }
+
   static HWND shownDialog(DWORD thread) {
     HWND found = nullptr;
-    ::EnumThreadWindows(
-        thread,
-        [](HWND window, LPARAM result) -> BOOL {
-          wchar_t name[16] = {};
-          ::GetClassNameW(window, name, 16);
-          if (std::wstring_view(name) != L"#32770" || !::IsWindowVisible(window)) return TRUE;
-          *reinterpret_cast<HWND*>(result) = window;
-          return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&found));
+    ::EnumThreadWindows(thread, findShownDialog, reinterpret_cast<LPARAM>(&found));
     return found;
   }
 

@@ -248,6 +248,13 @@ TEST_F(Form1WindowTest, AnEntryErrorIsOwnedByTheMainWindow) {
   EXPECT_EQ(messages.shown[0].owner, window);
 }
 
+// A named callback: a lambda does not convert to the system's calling convention on 32-bit
+// Windows.
+BOOL CALLBACK countShownAbouts(HWND hwnd, LPARAM count) {
+  *reinterpret_cast<int*>(count) += windowText(hwnd) == "About Karvelo" && IsWindowVisible(hwnd);
+  return TRUE;
+}
+
 TEST_F(Form1WindowTest, AboutOpensOnceBesideAUsableMainWindowWithTheHandOverItsLinks) {
   chooseMenu(2, 2);
   chooseMenu(2, 2);
@@ -255,14 +262,7 @@ TEST_F(Form1WindowTest, AboutOpensOnceBesideAUsableMainWindowWithTheHandOverItsL
   HWND about = view.windowOf(*form.aboutWindow());
   ASSERT_NE(about, nullptr);
   int abouts = 0;
-  EnumThreadWindows(
-      GetCurrentThreadId(),
-      [](HWND hwnd, LPARAM count) {
-        *reinterpret_cast<int*>(count) +=
-            windowText(hwnd) == "About Karvelo" && IsWindowVisible(hwnd);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&abouts));
+  EnumThreadWindows(GetCurrentThreadId(), countShownAbouts, reinterpret_cast<LPARAM>(&abouts));
   EXPECT_EQ(abouts, 1);
   EXPECT_EQ(GetWindow(about, GW_OWNER), nullptr) << "no owner";
   EXPECT_TRUE(IsWindowEnabled(window)) << "no mode";
