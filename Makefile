@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # make test: install what is missing, configure, build and run every test.
 # make run:  install what is missing, build and open Karvelo.
 # make package: build the Linux and Windows programs, then the Debian package, the Windows zips

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # karvelo_library(NAME SOURCES ... [DEPS ...]): a static library of the project, with the project's
 # warnings and its folder's parent (src/) on the include path, so that headers are included as
 # "forms/ListBox.h".

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 /* The IDs of Karvelo.exe's own resources, shared by the resource script and the program. */
 #pragma once
 

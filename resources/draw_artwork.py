@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Draws Karvelo's icons, cursor and pictures and writes them in the formats the builds need.
 
 Run it from anywhere with Python 3 (standard library only); it rewrites everything under art/

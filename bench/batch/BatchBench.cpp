@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // bench_batch <work folder> [big-pictures small-pictures [tool...]]
 //
 // A whole batch as Resize runs it: the launch loop starts one converter per picture through the

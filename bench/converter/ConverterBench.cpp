@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // converter_bench <work folder> [photos small-photos screenshots large [only]]
 //
 // Generates the corpus (once), then resizes each class of pictures with multiconv, vipsthumbnail

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Moves every entry of a full list to the other list and back, and selects and deselects every
 // entry, through the main window's handlers, for growing list sizes. Prints the time of each step
 // and its growth per doubling of n: about 2.1 for n log n, about 4 for n squared. Runs once with

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How fast the desktop view is: from process start to the first painted main window, and from a
 // press of Refresh on a folder of 32767 pictures to the painted list, each beside a peer measured
 // in the same run (a bare Qt window; a QListWidget filled with the same names).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "converter/codecs/LibraryCodecs.h"
 #include "converter/core/ConversionError.h"
 #include "converter/engine/RowStore.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Exit status of multiconv: one value per kind of failure, so a caller or a script can tell them

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "converter/engine/RowStore.h"
 
 #include "converter/core/ConversionError.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // multiconv: resizes one picture, as its command line says, and exits with a status that names
 // the kind of failure (see ExitCode.h).
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "converter/platform/ConversionSlot.h"
 
 #include "converter/platform/FileAccess.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "converter/core/ConversionError.h"
 #include "converter/wic/ByteStream.h"
 #include "converter/wic/Wic.h"

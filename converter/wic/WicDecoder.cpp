@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "converter/core/ConversionError.h"
 #include "converter/metadata/Headers.h"
 #include "converter/wic/ByteStream.h"

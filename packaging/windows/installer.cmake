@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds Karvelo-<version>-setup.exe, the Windows installer, from the 32-bit programs that the
 # mingw32 build has made: makensis packs installer.nsi with karvelo.exe, multiconv.exe and the
 # licence. Without both programs there is no installer, and this says which is missing.

@@ -1,3 +1,4 @@
+; SPDX-License-Identifier: GPL-3.0-or-later
 ; Karvelo's installer for Windows, a 32-bit program: karvelo.exe, multiconv.exe and the licence in
 ; one folder under Program Files, a Start-menu shortcut, and an entry in the list of installed
 ; programs whose uninstaller removes all of it again. Karvelo keeps no settings, so there is

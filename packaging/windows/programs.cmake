@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # What the Windows packages share: finding the programs that a MinGW build has made, and the
 # licence as Windows users read it.
 

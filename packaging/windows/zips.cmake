@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Zips the Windows programs that the MinGW builds have made: Karvelo-<version>-win32.zip from
 # build/mingw32/bin and Karvelo-<version>-win64.zip from build/mingw64/bin, each holding
 # karvelo.exe, multiconv.exe, a read-me and the licence side by side. A zip holds the programs

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // frmAbout's system-information launcher: StartSysInfo and GetKeyValue.
 #include <karvelo/Version.h>
 

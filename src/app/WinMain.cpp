@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Karvelo on Windows: the Win32 view, the Windows services and the main window.
 
 #include "views/win32/WindowsApi.h"

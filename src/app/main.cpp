@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Karvelo on a Linux desktop: the Qt view, the POSIX services and the main window.
 
 #include <QApplication>

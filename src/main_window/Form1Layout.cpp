@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The layout of the main window: every control with its container, position and size (twips),
 // caption, tab position, font, colours and initial state, and the menu bar.
 #include "main_window/Form1.h"

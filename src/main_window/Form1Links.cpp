@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Form1's menu entries that lead elsewhere: the About window and the Velmora pages.
 #include "main_window/Form1.h"
 #include "web_links/WebLinks.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "visual_styles/XPStyle.h"
 
 namespace karvelo::visual_styles {

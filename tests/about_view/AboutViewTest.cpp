@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The About window as the user sees it: opened from the main window's menu, real widgets on Qt's
 // offscreen platform, fake services behind them.
 

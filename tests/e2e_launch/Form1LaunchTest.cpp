@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Resize on the main window with the real process start: the stand-in converter in a program
 // folder with a blank in its name records every command line it was started with.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include <pthread.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Takes the converter's place for a run of tens of thousands of files: converts nothing, and only
 // reports on the run's outcome channel, as the converter does at its end. A source whose name
 // ends in "7.jpg" fails as a damaged picture.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main road from the user's side: list a folder, choose pictures, press Resize, and the
 // converter started once per picture writes the resized pictures.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A stand-in for multiconv.exe: writes the command line it was started with, exactly, as UTF-8
 // into a file of its own (named by its process ID) in the folder that KARVELO_RECORD names.
 #include <windows.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Resize on the main window with the real Windows services and view: the stand-in converter in
 // the test's program folder records the command line of every start, and the real converter
 // beside karvelo.exe resizes real pictures. And karvelo.exe itself: it opens its window and its

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The folder dialog's view tests run real widgets without a display, on Qt's offscreen platform.
 
 #include <gtest/gtest.h>

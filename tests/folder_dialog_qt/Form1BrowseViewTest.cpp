@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Browse buttons of the main window as the user sees them: the real folder dialog over the
 // real window, with fake folders and converter.
 

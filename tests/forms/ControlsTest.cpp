@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "fakes/FixedFontMetrics.h"
 #include "forms/CheckBox.h"
 #include "forms/CommandButton.h"

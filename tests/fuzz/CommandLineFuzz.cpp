@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The converter's command line as arbitrary text: the splitter that the process start and the
 // converter share, the switch parser in both path styles, the output name, and the help
 // request. Every text either gives sound switches or is refused as a usage error.

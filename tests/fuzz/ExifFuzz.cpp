@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // An EXIF block of any bytes, as a picture may carry it: the reader of its orientation, the
 // patches a conversion makes (orientation, pixel size, thumbnail), and the reader of TIFF
 // directories that carries EXIF data from one format into another. Patches change a few bytes in

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The two lists of the main window under any sequence of adding, removing, selecting, moving
 // ("=>" and "<="), selecting and deselecting all, and clearing, with file names of any bytes in
 // the order of the user's language. After every step each list holds what a plain sorted vector

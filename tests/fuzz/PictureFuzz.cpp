@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A picture file of any bytes through the converter's run, held in memory: headers, limits,
 // decoding (JPEG, PNG, WebP, GIF, BMP, TIFF), resizing, the turn upright, the metadata and
 // encoding. A file is converted or refused as damaged, unsupported or too large, with nothing

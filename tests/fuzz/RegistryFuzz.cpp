@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The system-information lookup on registry values of any type, length and bytes, as a damaged
 // or foreign registry may hold them at both places it looks. Every run ends in exactly one start
 // of the tool or one message, and a start names a path made of the value as read.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Feeds every file of the folders named on the command line, in name order, to the fuzz target
 // linked with it: the inputs that once made a target fail stay in the ordinary test run. A
 // failure aborts, as it does under the fuzzer.

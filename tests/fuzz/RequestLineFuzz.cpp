@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The command line that Resize builds, from requests of any text that pass its checks: folders
 // and file names as any folder may hold them, and whatever is typed. The converter must read each
 // line back into the same request, or the start must fail, or the converter refuse it as a usage

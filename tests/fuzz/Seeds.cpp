@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes the seed inputs of every fuzz target into <folder>/<target>/: small sound pictures of
 // each format, colour model and encoding the converter writes, with and without an EXIF block of
 // each orientation; EXIF blocks of each orientation; converter command lines of each method; and

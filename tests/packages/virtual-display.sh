@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Sourced by the package tests: start_virtual_display FOLDER starts Xvfb on a free display
 # number, sets `display` (":N") and `display_pid`, and keeps its notes in FOLDER.
 start_virtual_display() {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A program that the tests start: it writes how it was asked to show its window and its whole
 // command line, in UTF-16, to "started.txt" in its own folder, and ends. The report is written
 // under another name first and renamed, so that a reader never sees half of it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The folder dialog and the message box on the real Windows API, driven from a second thread the
 // way a user would: it finds the dialog window that the test's thread shows and presses a button.
 #include <gtest/gtest.h>

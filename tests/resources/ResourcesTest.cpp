@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ResFile.h"
 #include "ResourcePaths.h"
 

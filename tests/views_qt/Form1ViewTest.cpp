@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window as the user sees it: real widgets on Qt's offscreen platform, fake converter
 // and folders.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's drawn resources as the Qt view shows them: window icons, pictures, the custom
 // pointer.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window and the About window as native windows: fake converter, folders and message
 // boxes, the real view, run under Wine on a display.
 

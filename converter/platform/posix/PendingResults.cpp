@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "converter/platform/posix/PendingResults.h"
 
 #include "converter/platform/posix/UserFolder.h"

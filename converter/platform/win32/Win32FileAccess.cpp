@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "converter/platform/FileAccess.h"
 
 #include "converter/platform/win32/WidePath.h"

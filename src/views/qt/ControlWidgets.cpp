@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The widget of each kind of control, kept in step with its control both ways.
 #include <QCheckBox>
 #include <QComboBox>

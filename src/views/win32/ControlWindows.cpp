@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The windows of labels, buttons, check boxes, option buttons, text boxes, the drop-down, and of
 // the controls that have none of their own.
 #include "forms/CheckBox.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "views/win32/PictureBoxWindow.h"
 
 #include "views/layout/Placement.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "views/win32/Win32View.h"
 
 #include <karvelo/Version.h>
