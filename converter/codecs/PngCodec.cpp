@@ -91,7 +91,8 @@ class PngDecoder final : public Decoder {
           png_read_info(png_, info_);
           const int colorType = png_get_color_type(png_, info_);
           png_set_expand(png_);
-          png_set_strip_16(png_);
+          // 16-bit samples rounded to 8 bits, not cut to their high byte.
+          png_set_scale_16(png_);
           passes = png_set_interlace_handling(png_);
           png_read_update_info(png_, info_);
           rows.size = {png_get_image_width(png_, info_), png_get_image_height(png_, info_)};

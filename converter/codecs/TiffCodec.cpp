@@ -4,7 +4,6 @@
 #include <tiffio.h>
 
 #include <algorithm>
-#include <bit>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -209,20 +208,27 @@ class TiffDecoder final : public Decoder {
     }
     const std::size_t channels = static_cast<std::size_t>(channelsOf(model_));
     const std::size_t colours = hasAlpha(model_) ? channels - 1 : channels;
-    // The high byte of a 16-bit sample, which libtiff has put in the machine's order.
-    const std::size_t high =
-        sampleBytes_ == 2 && std::endian::native == std::endian::little ? 1 : 0;
+    // A 16-bit sample, which libtiff has put in the machine's order, is rounded to 8 bits:
+    // keeping its high byte would darken every sample, up to a whole step.
+    const auto sample = [&](const std::uint8_t* at) -> std::uint8_t {
+      if (sampleBytes_ == 1) {
+        return *at;
+      }
+      std::uint16_t value = 0;
+      std::memcpy(&value, at, 2);
+      return narrowSample(value);
+    };
     for (std::uint32_t x = 0; x < size_.width; ++x) {
-      const std::uint8_t* in = scanline_.data() + (std::size_t{x} * samples_) * sampleBytes_ + high;
+      const std::uint8_t* in = scanline_.data() + (std::size_t{x} * samples_) * sampleBytes_;
       std::uint8_t* out = row.data() + x * channels;
       for (std::size_t c = 0; c < colours; ++c) {
-        out[c] = in[c * sampleBytes_];
+        out[c] = sample(in + c * sampleBytes_);
       }
       if (invert_) {
         out[0] = static_cast<std::uint8_t>(255 - out[0]);
       }
       if (hasAlpha(model_)) {
-        out[colours] = in[colours * sampleBytes_];
+        out[colours] = sample(in + colours * sampleBytes_);
         if (associated_) {
           unpremultiply(out, colours);
         }

@@ -30,6 +30,11 @@ constexpr bool hasAlpha(ColorModel model) {
   return model == ColorModel::GrayAlpha || model == ColorModel::Rgba;
 }
 
+// A 16-bit sample rounded to the nearest 8-bit one (65535 is 255, as 255 is).
+constexpr std::uint8_t narrowSample(std::uint16_t value) {
+  return static_cast<std::uint8_t>((value * 255U + 32767U) / 65535U);
+}
+
 // 8-bit pixels, rows top to bottom without padding.
 struct Image {
   PixelSize size;
