@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <functional>
 #include <map>
@@ -146,6 +147,15 @@ std::string deepTiff(PixelSize size, std::uint16_t value, const Resolution& dens
     put(value, 2);
   }
   return tiff;
+}
+
+// The first sample of a picture, of 8 or 16 bits.
+int firstSample(const Image& image) {
+  std::uint16_t sample = image.pixels.at(0);
+  if (image.bitsPerSample == 16) {
+    std::memcpy(&sample, image.pixels.data(), 2);
+  }
+  return sample;
 }
 
 // The smallest ICC profile header: its size, version 2.1, a display profile of the colour space,
@@ -337,10 +347,14 @@ TEST_F(ConverterEndToEnd, ResultsKeepTheResolutionSamplesAndChromaSamplingOfThei
     if (source.image.channels() > 1) {
       EXPECT_EQ(result.hints.chroma, source.hints.chroma) << c.name;
     }
+    // Samples as wide and as bright as the source's (the Windows decoders give 8 bits).
+    EXPECT_EQ(result.image.bitsPerSample, source.image.bitsPerSample) << c.name;
     if (c.deepSample >= 0) {
-      const int expected = narrowSample(static_cast<std::uint16_t>(c.deepSample));
-      EXPECT_EQ(source.image.pixels[100], expected) << c.name;
-      EXPECT_EQ(result.image.pixels[100], expected) << c.name;
+#ifndef _WIN32
+      EXPECT_EQ(source.image.bitsPerSample, 16) << c.name;
+      EXPECT_EQ(firstSample(source.image), c.deepSample) << c.name;
+#endif
+      EXPECT_EQ(firstSample(result.image), firstSample(source.image)) << c.name;
     }
   }
 }
