@@ -327,14 +327,14 @@ TEST_F(ConverterEndToEnd, ResultsKeepTheResolutionSamplesAndChromaSamplingOfThei
       {"a.png", picture(PictureFormat::Png, perMetre), perMetre, {}},
       {"a.bmp", picture(PictureFormat::Bmp, perMetre), perMetre, {}},
       {"deep.png", bytes(deepPng({96, 64}, 767, perMetre)), perMetre, {}, 767},
-      // Below 256 throughout: cut to their high byte, such samples were all black.
+      // Below 256 throughout, as in a dark picture: narrowed to 8 bits, they would be black.
       {"deep.tif", bytes(deepTiff({96, 64}, 255, fraction)), fraction, {}, 255},
   };
   for (const Case& c : cases) {
     const fs::path in = folder / "in" / c.name;
     c.write(in);
     const Picture source = readPicture(in);
-    // The Windows encoders under Wine write 4:2:0 whatever they are told.
+    // Under Wine, where the Windows tests run, the encoder writes 4:2:0 whatever it is told.
 #ifndef _WIN32
     EXPECT_EQ(source.hints.chroma, c.chroma) << c.name;
 #endif
