@@ -275,13 +275,12 @@ class JpegDecoder final : public Decoder {
           jpeg_start_decompress(&info_);
           rows.size = {info_.output_width, info_.output_height};
           rows.scaleX = rows.scaleY = static_cast<double>(info_.scale_num) / info_.scale_denom;
-          bool fullChroma = info_.num_components > 1;
-          for (int i = 0; i < info_.num_components; ++i) {
-            fullChroma = fullChroma &&
-                         info_.comp_info[i].h_samp_factor == info_.max_h_samp_factor &&
-                         info_.comp_info[i].v_samp_factor == info_.max_v_samp_factor;
-          }
-          rows.hints.fullChroma = fullChroma;
+          const jpeg_component_info* components = info_.comp_info;
+          rows.hints.chroma =
+              info_.num_components < 2
+                  ? ChromaSampling{1, 1}
+                  : chromaSamplingOf(components[0].h_samp_factor, components[0].v_samp_factor,
+                                     components[1].h_samp_factor, components[1].v_samp_factor);
         },
         true);
     return rows;
@@ -372,12 +371,15 @@ class JpegEncoder final : public Encoder {
           if (result.model == ColorModel::Cmyk) {
             jpeg_set_colorspace(&info_, JCS_YCCK);
           }
-          // Colour is stored at half resolution (4:2:0) unless the source kept it full; gray has
-          // one component.
-          const int sampling = result.hints.fullChroma || result.model == ColorModel::Gray ? 1 : 2;
-          info_.comp_info[0].h_samp_factor = info_.comp_info[0].v_samp_factor = sampling;
-          if (result.model == ColorModel::Cmyk) {
-            info_.comp_info[3].h_samp_factor = info_.comp_info[3].v_samp_factor = sampling;
+          // Colour is subsampled as the source's was (4:2:0 unless told otherwise), black with
+          // brightness; gray has one component.
+          const ChromaSampling chroma =
+              result.model == ColorModel::Gray ? ChromaSampling{1, 1} : result.hints.chroma;
+          for (int i : {0, 3}) {
+            if (i < info_.num_components) {
+              info_.comp_info[i].h_samp_factor = chroma.across;
+              info_.comp_info[i].v_samp_factor = chroma.down;
+            }
           }
           jpeg_start_compress(&info_, TRUE);
         },

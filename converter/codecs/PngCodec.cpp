@@ -5,6 +5,7 @@
 
 #include <png.h>
 
+#include <bit>
 #include <cstdio>
 #include <exception>
 #include <optional>
@@ -92,7 +93,13 @@ class PngDecoder final : public Decoder {
           png_read_info(png_, info_);
           const int colorType = png_get_color_type(png_, info_);
           png_set_expand(png_);
-          png_set_strip_16(png_);
+          // 16-bit samples stay 16 bits, in the machine's byte order.
+          if (png_get_bit_depth(png_, info_) == 16) {
+            rows.bitsPerSample = 16;
+            if constexpr (std::endian::native == std::endian::little) {
+              png_set_swap(png_);
+            }
+          }
           passes = png_set_interlace_handling(png_);
           png_read_update_info(png_, info_);
           rows.size = {png_get_image_width(png_, info_), png_get_image_height(png_, info_)};
@@ -109,7 +116,7 @@ class PngDecoder final : public Decoder {
           }
         },
         true);
-    rowBytes_ = std::size_t{rows.size.width} * channelsOf(rows.model);
+    rowBytes_ = std::size_t{rows.size.width} * channelsOf(rows.model) * (rows.bitsPerSample / 8);
     if (passes > 1) {
       readInterlaced(rows.size.height, passes);
     }
@@ -202,9 +209,13 @@ class PngEncoder final : public Encoder {
         [&] {
           png_set_write_fn(png_, &sink, writeSink, flushNothing);
           png_set_compression_level(png_, compressionLevel);
-          png_set_IHDR(png_, info_, result.size.width, result.size.height, 8, colorType,
-                       PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+          png_set_IHDR(png_, info_, result.size.width, result.size.height, result.bitsPerSample,
+                       colorType, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                       PNG_FILTER_TYPE_DEFAULT);
           png_write_info(png_, info_);
+          if (result.bitsPerSample == 16 && std::endian::native == std::endian::little) {
+            png_set_swap(png_);
+          }
         },
         false);
   }

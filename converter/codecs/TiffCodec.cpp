@@ -5,11 +5,11 @@
 #include <tiffio.h>
 
 #include <algorithm>
-#include <bit>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <limits>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -178,6 +178,7 @@ class TiffDecoder final : public Decoder {
       }
       invert_ = photometric == PHOTOMETRIC_MINISWHITE;
       sampleBytes_ = bits / 8;
+      rows.bitsPerSample = bits;
       samples_ = samples;
       scanline_.resize(static_cast<std::size_t>(TIFFScanlineSize(file)));
     } else {
@@ -208,26 +209,32 @@ class TiffDecoder final : public Decoder {
     if (TIFFReadScanline(tiff_.get(), scanline_.data(), row_, 0) != 1) {
       fail();
     }
+    if (sampleBytes_ == 2) {
+      copySamples<std::uint16_t>(row);
+    } else {
+      copySamples<std::uint8_t>(row);
+    }
+  }
+
+  // The samples of the scanline as wide as stored (16-bit ones libtiff has put in the machine's
+  // order), without the extra samples other than alpha, black as 0 and alpha straight.
+  template <typename Sample>
+  void copySamples(std::span<std::uint8_t> row) {
     const std::size_t channels = static_cast<std::size_t>(channelsOf(model_));
     const std::size_t colours = hasAlpha(model_) ? channels - 1 : channels;
-    // The high byte of a 16-bit sample, which libtiff has put in the machine's order.
-    const std::size_t high =
-        sampleBytes_ == 2 && std::endian::native == std::endian::little ? 1 : 0;
+    constexpr auto max = std::numeric_limits<Sample>::max();
+    Sample pixel[8];
     for (std::uint32_t x = 0; x < size_.width; ++x) {
-      const std::uint8_t* in = scanline_.data() + (std::size_t{x} * samples_) * sampleBytes_ + high;
-      std::uint8_t* out = row.data() + x * channels;
-      for (std::size_t c = 0; c < colours; ++c) {
-        out[c] = in[c * sampleBytes_];
-      }
+      std::memcpy(pixel, scanline_.data() + std::size_t{x} * samples_ * sizeof(Sample),
+                  channels * sizeof(Sample));
       if (invert_) {
-        out[0] = static_cast<std::uint8_t>(255 - out[0]);
+        pixel[0] = static_cast<Sample>(max - pixel[0]);
       }
-      if (hasAlpha(model_)) {
-        out[colours] = in[colours * sampleBytes_];
-        if (associated_) {
-          unpremultiply(out, colours);
-        }
+      if (associated_ && hasAlpha(model_)) {
+        unpremultiply(pixel, colours);
       }
+      std::memcpy(row.data() + std::size_t{x} * channels * sizeof(Sample), pixel,
+                  channels * sizeof(Sample));
     }
   }
 
@@ -284,11 +291,14 @@ class TiffDecoder final : public Decoder {
     }
   }
 
-  static void unpremultiply(std::uint8_t* pixel, std::size_t colours) {
+  template <typename Sample>
+  static void unpremultiply(Sample* pixel, std::size_t colours) {
+    constexpr unsigned max = std::numeric_limits<Sample>::max();
     const unsigned alpha = pixel[colours];
-    if (alpha != 0 && alpha != 255) {
+    if (alpha != 0 && alpha != max) {
       for (std::size_t c = 0; c < colours; ++c) {
-        pixel[c] = static_cast<std::uint8_t>(std::min(255U, (pixel[c] * 255U + alpha / 2) / alpha));
+        pixel[c] = static_cast<Sample>(
+            std::min(max, static_cast<unsigned>((std::uint64_t{pixel[c]} * max + alpha / 2) / alpha)));
       }
     }
   }
@@ -328,7 +338,7 @@ class TiffEncoder final : public Encoder {
     const bool gray = result.model == ColorModel::Gray || result.model == ColorModel::GrayAlpha;
     TIFFSetField(file, TIFFTAG_IMAGEWIDTH, result.size.width);
     TIFFSetField(file, TIFFTAG_IMAGELENGTH, result.size.height);
-    TIFFSetField(file, TIFFTAG_BITSPERSAMPLE, 8);
+    TIFFSetField(file, TIFFTAG_BITSPERSAMPLE, result.bitsPerSample);
     TIFFSetField(file, TIFFTAG_SAMPLESPERPIXEL, channelsOf(result.model));
     TIFFSetField(file, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
     TIFFSetField(file, TIFFTAG_PHOTOMETRIC,
@@ -346,7 +356,8 @@ class TiffEncoder final : public Encoder {
       TIFFSetField(file, TIFFTAG_EXTRASAMPLES, 1, &kind);
     }
     TIFFSetField(file, TIFFTAG_ROWSPERSTRIP, TIFFDefaultStripSize(file, 0));
-    row_.resize(std::size_t{result.size.width} * channelsOf(result.model));
+    row_.resize(std::size_t{result.size.width} * channelsOf(result.model) *
+                (result.bitsPerSample / 8));
   }
 
   void writeRow(std::span<const std::uint8_t> row) override {

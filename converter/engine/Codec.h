@@ -23,6 +23,9 @@ struct DecodedRows {
   double scaleX = 1.0;
   double scaleY = 1.0;
   EncodingHints hints;
+  // 8, or 16 for a PNG or TIFF of 16-bit samples, in the machine's byte order: rows hold width
+  // times channels samples of this width.
+  int bitsPerSample = 8;
 };
 
 // Reads one picture, row by row, so that nothing source-sized needs to be held.
@@ -36,7 +39,7 @@ class Decoder {
   // UnsupportedFormat for a kind of picture the codec cannot read.
   virtual DecodedRows start(PixelSize atLeast) = 0;
 
-  // Fills `row` (width times channels bytes) with the next row, top to bottom as stored; called
+  // Fills `row` (width times channels samples) with the next row, top to bottom as stored; called
   // once for each row. Throws ConversionError(DamagedPicture) when the data ends or is corrupt.
   virtual void readRow(std::span<std::uint8_t> row) = 0;
 };
@@ -46,6 +49,7 @@ struct EncodedRows {
   PixelSize size;
   ColorModel model = ColorModel::Rgb;  // the model that this format's decoder delivered
   EncodingHints hints;
+  int bitsPerSample = 8;  // as this format's decoder delivered
 };
 
 // Writes one picture, row by row, into a sink. It writes pixels only: the ICC profile and the

@@ -120,14 +120,19 @@ void convertPicture(const ByteSource& source, PictureFormat format, const Conver
   const std::unique_ptr<MetadataWriter> sink =
       metadataWriter(format, file, resultMetadata(headers.metadata, target, rows.model));
   const std::unique_ptr<Encoder> encoder = codecs.encoder(format);
-  encoder->start({target, rows.model, rows.hints}, *sink);
+  encoder->start({target, rows.model, rows.hints, rows.bitsPerSample}, *sink);
 
-  // Decoded rows flow through the resampler and the turn into the encoder, a row at a time.
-  UprightRows upright(uprightSize(target, orientation), rows.model, orientation,
-                      [&](std::span<const std::uint8_t> row) { encoder->writeRow(row); });
-  Resampler resampler(rows.size, coveredArea(headers.size, rows), uprightSize(target, orientation),
-                      rows.model, [&](std::span<const std::uint8_t> row) { upright.push(row); });
-  std::vector<std::uint8_t> row(std::size_t{rows.size.width} * channelsOf(rows.model));
+  // Decoded rows flow through the resampler and the turn into the encoder, a row at a time, with
+  // samples as wide as decoded.
+  UprightRows upright(
+      uprightSize(target, orientation), rows.model, orientation,
+      [&](std::span<const std::uint8_t> row) { encoder->writeRow(row); },
+      RowStore::defaultMemoryLimit, rows.bitsPerSample);
+  Resampler resampler(
+      rows.size, coveredArea(headers.size, rows), uprightSize(target, orientation), rows.model,
+      [&](std::span<const std::uint8_t> row) { upright.push(row); }, rows.bitsPerSample);
+  std::vector<std::uint8_t> row(std::size_t{rows.size.width} * channelsOf(rows.model) *
+                                (rows.bitsPerSample / 8));
   for (std::uint32_t y = 0; y < rows.size.height; ++y) {
     decoder->readRow(row);
     resampler.push(row);

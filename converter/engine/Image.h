@@ -31,17 +31,21 @@ constexpr bool hasAlpha(ColorModel model) {
   return model == ColorModel::GrayAlpha || model == ColorModel::Rgba;
 }
 
-// 8-bit pixels, rows top to bottom without padding.
+// Pixels of 8-bit samples, or of 16-bit ones in the machine's byte order, rows top to bottom
+// without padding.
 struct Image {
   PixelSize size;
   ColorModel model = ColorModel::Rgb;
   std::vector<std::uint8_t> pixels;
+  int bitsPerSample = 8;
 
   int channels() const { return channelsOf(model); }
-  std::size_t rowBytes() const { return std::size_t{size.width} * channels(); }
+  std::size_t rowBytes() const {
+    return std::size_t{size.width} * channels() * (bitsPerSample / 8);
+  }
 
-  static Image blank(PixelSize size, ColorModel model) {
-    Image image{size, model, {}};
+  static Image blank(PixelSize size, ColorModel model, int bitsPerSample = 8) {
+    Image image{size, model, {}, bitsPerSample};
     image.pixels.resize(image.rowBytes() * size.height);
     return image;
   }

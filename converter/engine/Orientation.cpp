@@ -26,9 +26,9 @@ PixelSize uprightSize(PixelSize stored, int orientation) {
 }
 
 UprightRows::UprightRows(PixelSize stored, ColorModel model, int orientation, RowConsumer out,
-                         std::size_t memoryLimit)
+                         std::size_t memoryLimit, int bitsPerSample)
     : stored_(stored),
-      channels_(static_cast<std::size_t>(channelsOf(model))),
+      channels_(static_cast<std::size_t>(channelsOf(model) * (bitsPerSample / 8))),
       orientation_(orientation >= 1 && orientation <= 8 ? orientation : 1),
       out_(std::move(out)),
       memoryLimit_(memoryLimit) {

@@ -21,14 +21,14 @@ class UprightRows {
   // Rows gathered beyond `memoryLimit` bytes go to disk; the rows being turned take a quarter of
   // it at most.
   UprightRows(PixelSize stored, ColorModel model, int orientation, RowConsumer out,
-              std::size_t memoryLimit = RowStore::defaultMemoryLimit);
+              std::size_t memoryLimit = RowStore::defaultMemoryLimit, int bitsPerSample = 8);
 
   void push(std::span<const std::uint8_t> row);
   void finish();
 
  private:
   PixelSize stored_;
-  std::size_t channels_;
+  std::size_t channels_;  // bytes a pixel
   int orientation_;
   RowConsumer out_;
   std::size_t memoryLimit_;

@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <limits>
 #include <numbers>
 
 namespace karvelo::converter {
@@ -55,18 +57,23 @@ Resampler::Axis axisFor(std::uint32_t sourceSize, double extent, std::uint32_t t
   return axis;
 }
 
-std::uint8_t toByte(float value) {
-  return static_cast<std::uint8_t>(std::clamp(value, 0.0F, 255.0F) + 0.5F);
+template <typename Sample>
+constexpr float maxSample = static_cast<float>(std::numeric_limits<Sample>::max());
+
+template <typename Sample>
+Sample toSample(float value) {
+  return static_cast<Sample>(std::clamp(value, 0.0F, maxSample<Sample>) + 0.5F);
 }
 
 }  // namespace
 
 Resampler::Resampler(PixelSize source, SourceArea area, PixelSize target, ColorModel model,
-                     RowConsumer out)
+                     RowConsumer out, int bitsPerSample)
     : source_(source),
       target_(target),
       model_(model),
       channels_(channelsOf(model)),
+      deep_(bitsPerSample == 16),
       out_(std::move(out)),
       across_(axisFor(source.width, area.width, target.width)),
       down_(axisFor(source.height, area.height, target.height)) {
@@ -88,7 +95,7 @@ Resampler::Resampler(PixelSize source, SourceArea area, PixelSize target, ColorM
   sums_.resize(ring_ ? target.width : 0);
   weighted_.resize(source.width);
   filtered_.resize(ring_ ? 0 : target.width);
-  result_.resize(std::size_t{target.width} * channels_);
+  result_.resize(std::size_t{target.width} * channels_ * (deep_ ? 2 : 1));
 }
 
 void Resampler::push(std::span<const std::uint8_t> row) {
@@ -153,16 +160,19 @@ void Resampler::makeFromRing() {
 
 namespace {
 
-// The row's pixels as four lanes each, colour weighted by alpha.
-template <std::size_t channels, bool alpha, typename Pixel>
+// The row's pixels as four lanes each, colour weighted by alpha. Samples are read a byte at a
+// time: a row of 16-bit samples is held as bytes.
+template <std::size_t channels, bool alpha, typename Sample, typename Pixel>
 void weigh(const std::uint8_t* in, Pixel* out, std::size_t width) {
-  for (std::size_t x = 0; x < width; ++x, in += channels) {
+  for (std::size_t x = 0; x < width; ++x, in += channels * sizeof(Sample)) {
+    Sample samples[channels];
+    std::memcpy(samples, in, sizeof samples);
     Pixel pixel{};
     for (std::size_t c = 0; c < channels; ++c) {
-      pixel[c] = in[c];
+      pixel[c] = samples[c];
     }
     if constexpr (alpha) {
-      const float a = in[channels - 1] * (1.0F / 255.0F);
+      const float a = samples[channels - 1] * (1.0F / maxSample<Sample>);
       for (std::size_t c = 0; c + 1 < channels; ++c) {
         pixel[c] *= a;
       }
@@ -173,23 +183,32 @@ void weigh(const std::uint8_t* in, Pixel* out, std::size_t width) {
 
 }  // namespace
 
-void Resampler::filterAcross(std::span<const std::uint8_t> row, std::vector<Pixel>& filtered) {
+template <typename Sample>
+void Resampler::weighRow(std::span<const std::uint8_t> row) {
   switch (model_) {
     case ColorModel::Gray:
-      weigh<1, false>(row.data(), weighted_.data(), weighted_.size());
+      weigh<1, false, Sample>(row.data(), weighted_.data(), weighted_.size());
       break;
     case ColorModel::GrayAlpha:
-      weigh<2, true>(row.data(), weighted_.data(), weighted_.size());
+      weigh<2, true, Sample>(row.data(), weighted_.data(), weighted_.size());
       break;
     case ColorModel::Rgb:
-      weigh<3, false>(row.data(), weighted_.data(), weighted_.size());
+      weigh<3, false, Sample>(row.data(), weighted_.data(), weighted_.size());
       break;
     case ColorModel::Rgba:
-      weigh<4, true>(row.data(), weighted_.data(), weighted_.size());
+      weigh<4, true, Sample>(row.data(), weighted_.data(), weighted_.size());
       break;
     case ColorModel::Cmyk:
-      weigh<4, false>(row.data(), weighted_.data(), weighted_.size());
+      weigh<4, false, Sample>(row.data(), weighted_.data(), weighted_.size());
       break;
+  }
+}
+
+void Resampler::filterAcross(std::span<const std::uint8_t> row, std::vector<Pixel>& filtered) {
+  if (deep_) {
+    weighRow<std::uint16_t>(row);
+  } else {
+    weighRow<std::uint8_t>(row);
   }
   if (across_.identity) {
     filtered = weighted_;
@@ -214,19 +233,30 @@ void Resampler::filterAcross(std::span<const std::uint8_t> row, std::vector<Pixe
 }
 
 void Resampler::emit(std::vector<Pixel>& sums) {
+  if (deep_) {
+    emitRow<std::uint16_t>(sums);
+  } else {
+    emitRow<std::uint8_t>(sums);
+  }
+  out_(result_);
+}
+
+template <typename Sample>
+void Resampler::emitRow(std::vector<Pixel>& sums) {
   const auto channels = static_cast<std::size_t>(channels_);
   const bool alpha = hasAlpha(model_);
   std::uint8_t* out = result_.data();
   for (Pixel& sum : sums) {
     const float a = sum[channels - 1];
-    const float unweight = alpha ? (a > 0.0F ? 255.0F / a : 0.0F) : 1.0F;
+    const float unweight = alpha ? (a > 0.0F ? maxSample<Sample> / a : 0.0F) : 1.0F;
+    Sample samples[4];
     for (std::size_t c = 0; c < channels; ++c) {
-      out[c] = toByte(alpha && c + 1 == channels ? a : sum[c] * unweight);
+      samples[c] = toSample<Sample>(alpha && c + 1 == channels ? a : sum[c] * unweight);
     }
-    out += channels;
+    std::memcpy(out, samples, channels * sizeof(Sample));
+    out += channels * sizeof(Sample);
     sum = Pixel{};
   }
-  out_(result_);
 }
 
 }  // namespace karvelo::converter

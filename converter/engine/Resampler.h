@@ -29,9 +29,12 @@ struct SourceArea {
 // colour into the edges.
 class Resampler {
  public:
-  Resampler(PixelSize source, SourceArea area, PixelSize target, ColorModel model, RowConsumer out);
+  // Rows hold samples of `bitsPerSample` bits: 8, or 16 in the machine's byte order; result rows
+  // hold samples of the same width.
+  Resampler(PixelSize source, SourceArea area, PixelSize target, ColorModel model, RowConsumer out,
+            int bitsPerSample = 8);
 
-  // The next source row: width times channels bytes.
+  // The next source row: width times channels samples.
   void push(std::span<const std::uint8_t> row);
 
   struct Taps {
@@ -54,11 +57,16 @@ class Resampler {
   void addIntoSums();
   void makeFromRing();
   void emit(std::vector<Pixel>& sums);
+  template <typename Sample>
+  void weighRow(std::span<const std::uint8_t> row);
+  template <typename Sample>
+  void emitRow(std::vector<Pixel>& sums);
 
   PixelSize source_;
   PixelSize target_;
   ColorModel model_;
   int channels_;
+  bool deep_;  // 16-bit samples
   RowConsumer out_;
   Axis across_;
   Axis down_;

@@ -15,7 +15,8 @@ Picture decodePicture(const Codecs& codecs, const ByteSource& source) {
   const PictureHeaders headers = readHeaders(*format, source);
   const std::unique_ptr<Decoder> decoder = codecs.decoder(*format, source);
   const DecodedRows rows = decoder->start(headers.size);
-  Picture picture{Image::blank(rows.size, rows.model), headers.metadata, rows.hints};
+  Picture picture{Image::blank(rows.size, rows.model, rows.bitsPerSample), headers.metadata,
+                  rows.hints};
   for (std::uint32_t y = 0; y < rows.size.height; ++y) {
     decoder->readRow(std::span(picture.image.pixels)
                          .subspan(y * picture.image.rowBytes(), picture.image.rowBytes()));
@@ -29,7 +30,7 @@ std::vector<std::uint8_t> encodePicture(const Codecs& codecs, PictureFormat form
   const std::unique_ptr<MetadataWriter> sink = metadataWriter(format, file, picture.metadata);
   const std::unique_ptr<Encoder> encoder = codecs.encoder(format);
   const Image& image = picture.image;
-  encoder->start({image.size, image.model, picture.hints}, *sink);
+  encoder->start({image.size, image.model, picture.hints, image.bitsPerSample}, *sink);
   for (std::uint32_t y = 0; y < image.size.height; ++y) {
     encoder->writeRow(std::span(image.pixels).subspan(y * image.rowBytes(), image.rowBytes()));
   }

@@ -21,6 +21,8 @@ struct BmpHeader {
   std::uint64_t paletteOffset = 0;
   std::uint32_t paletteEntrySize = 4;  // 3 in the oldest headers
   std::uint32_t paletteCount = 0;
+  std::int32_t pixelsPerMetreX = 0;  // 0 where the header has no resolution
+  std::int32_t pixelsPerMetreY = 0;
 };
 
 inline constexpr std::uint32_t bmpRle8 = 1;

@@ -68,6 +68,7 @@ std::unique_ptr<MetadataWriter> jpegMetadataWriter(ByteSink& file, const Metadat
 std::unique_ptr<MetadataWriter> pngMetadataWriter(ByteSink& file, const Metadata& metadata);
 std::unique_ptr<MetadataWriter> webpMetadataWriter(ByteSink& file, const Metadata& metadata);
 std::unique_ptr<MetadataWriter> tiffMetadataWriter(ByteSink& file, const Metadata& metadata);
+std::unique_ptr<MetadataWriter> bmpMetadataWriter(ByteSink& file, const Metadata& metadata);
 
 // Metadata blocks beyond this size are left out: no format needs more, and a damaged length must
 // not make the reader allocate much.

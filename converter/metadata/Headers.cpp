@@ -102,7 +102,7 @@ bool profileFits(std::span<const std::uint8_t> icc, ColorModel model) {
 
 std::unique_ptr<MetadataWriter> metadataWriter(PictureFormat format, ByteSink& file,
                                                const Metadata& metadata) {
-  if (metadata.icc.empty() && metadata.exif.empty()) {
+  if (metadata.icc.empty() && metadata.exif.empty() && !metadata.resolution) {
     return std::make_unique<PassingWriter>(file);
   }
   switch (format) {
@@ -115,6 +115,7 @@ std::unique_ptr<MetadataWriter> metadataWriter(PictureFormat format, ByteSink& f
     case PictureFormat::Tiff:
       return tiffMetadataWriter(file, metadata);
     case PictureFormat::Bmp:
+      return bmpMetadataWriter(file, metadata);
     case PictureFormat::Gif:
       break;
   }
@@ -228,6 +229,8 @@ BmpHeader readBmpHeader(const ByteSource& source) {
     header.bitsPerPixel = littleEndian16(&head[28]);
     header.compression = littleEndian32(&head[30]);
     header.paletteCount = littleEndian32(&head[46]);
+    header.pixelsPerMetreX = static_cast<std::int32_t>(littleEndian32(&head[38]));
+    header.pixelsPerMetreY = static_cast<std::int32_t>(littleEndian32(&head[42]));
     // Bit fields follow a 40-byte header, or are part of the later ones.
     if (header.compression == 3 || header.compression == 6) {
       const std::size_t masks = infoSize >= 56 || header.compression == 6 ? 4 : 3;
@@ -267,7 +270,51 @@ BmpHeader readBmpHeader(const ByteSource& source) {
 }
 
 PictureHeaders readBmpHeaders(const ByteSource& source) {
-  return {readBmpHeader(source).size, {}, {}};
+  const BmpHeader header = readBmpHeader(source);
+  PictureHeaders headers{header.size, {}, {}};
+  if (header.pixelsPerMetreX > 0 && header.pixelsPerMetreY > 0) {
+    headers.metadata.resolution =
+        Resolution{.x = static_cast<std::uint32_t>(header.pixelsPerMetreX),
+                   .y = static_cast<std::uint32_t>(header.pixelsPerMetreY),
+                   .unit = Resolution::Unit::Metre};
+  }
+  return headers;
+}
+
+namespace {
+
+// Writes the resolution into the finished file's information header, where every header but the
+// oldest (12 bytes, without one) holds it: after the encoder is done, since an encoder may write
+// its header again at the end.
+class BmpMetadataWriter final : public PassingWriter {
+ public:
+  BmpMetadataWriter(ByteSink& file, const Metadata& metadata)
+      : PassingWriter(file), density_(metadata.resolution) {}
+
+  void finish() override {
+    std::uint8_t infoSize[4] = {};
+    // A bitmap's resolution is in pixels per metre, a whole number.
+    if (!density_ || density_->unit != Resolution::Unit::Metre || density_->x > 0x7FFFFFFF ||
+        density_->y > 0x7FFFFFFF || file_.readAt(14, infoSize, 4) != 4 ||
+        littleEndian32(infoSize) < 40) {
+      return;
+    }
+    std::vector<std::uint8_t> bytes(8);
+    for (int i = 0; i < 4; ++i) {
+      bytes[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(density_->x >> (8 * i));
+      bytes[static_cast<std::size_t>(4 + i)] = static_cast<std::uint8_t>(density_->y >> (8 * i));
+    }
+    file_.writeAt(38, bytes);
+  }
+
+ private:
+  std::optional<Resolution> density_;
+};
+
+}  // namespace
+
+std::unique_ptr<MetadataWriter> bmpMetadataWriter(ByteSink& file, const Metadata& metadata) {
+  return std::make_unique<BmpMetadataWriter>(file, metadata);
 }
 
 }  // namespace karvelo::converter

@@ -50,15 +50,33 @@ std::uint64_t blocksOf(PixelSize size, std::span<const std::uint8_t> components)
   return blocks;
 }
 
-// Whether every component is sampled as finely as the finest, so colour is stored at full
-// resolution (4:4:4). A single component is gray, not colour.
-bool fullChroma(std::span<const std::uint8_t> components) {
-  const std::size_t count = components[0];
-  bool same = count > 1;
-  for (std::size_t i = 1; i < count; ++i) {
-    same = same && components[2 + 3 * i] == components[2];
+// How colour is subsampled against brightness, from the first two components' sampling factors
+// (`components` as for blocksOf). Gray has nothing to subsample.
+ChromaSampling chromaSampling(std::span<const std::uint8_t> components) {
+  if (components[0] < 2) {
+    return {1, 1};
   }
-  return same;
+  return chromaSamplingOf(components[2] >> 4, components[2] & 15, components[5] >> 4,
+                          components[5] & 15);
+}
+
+constexpr std::string_view jfifTag{"JFIF\0", 5};
+
+// The pixel density of a JFIF segment's payload; none where it says only that pixels are square.
+std::optional<Resolution> jfifDensity(std::span<const std::uint8_t> payload) {
+  if (payload.size() < 12 || !startsWith(payload, jfifTag)) {
+    return std::nullopt;
+  }
+  const std::uint32_t units = payload[7];
+  Resolution density{.x = bigEndian16(&payload[8]), .y = bigEndian16(&payload[10])};
+  density.unit = units == 1   ? Resolution::Unit::Inch
+                 : units == 2 ? Resolution::Unit::Centimetre
+                              : Resolution::Unit::None;
+  if (density.x == 0 || density.y == 0 || units > 2 ||
+      (units == 0 && density.x == density.y)) {
+    return std::nullopt;
+  }
+  return density;
 }
 
 }  // namespace
@@ -68,6 +86,7 @@ PictureHeaders readJpegHeaders(const ByteSource& source) {
   std::map<int, std::vector<std::uint8_t>> iccChunks;
   int iccCount = 0;
   bool sawFrame = false;
+  bool sawApp0 = false;
   bool huffmanDct = false;
   std::uint64_t blocks = 0;
   std::uint64_t pos = 2;
@@ -115,7 +134,9 @@ PictureHeaders readJpegHeaders(const ByteSource& source) {
     const bool frame = isFrameMarker(marker[1]) && !sawFrame;
     const bool app1 = marker[1] == 0xE1 && headers.metadata.exif.empty();
     const bool app2 = marker[1] == 0xE2;
-    if (frame || app1 || app2) {
+    const bool app0 = marker[1] == 0xE0 && !sawApp0;
+    sawApp0 = sawApp0 || marker[1] == 0xE0;
+    if (frame || app0 || app1 || app2) {
       const std::vector<std::uint8_t> payload = source.read(pos + 2, length - 2);
       if (frame) {
         if (payload.size() < 6) {
@@ -125,7 +146,9 @@ PictureHeaders readJpegHeaders(const ByteSource& source) {
         headers.size = {bigEndian16(&payload[3]), bigEndian16(&payload[1])};
         huffmanDct = marker[1] <= 0xC2;
         blocks = blocksOf(headers.size, std::span(payload).subspan(5));
-        headers.hints.fullChroma = fullChroma(std::span(payload).subspan(5));
+        headers.hints.chroma = chromaSampling(std::span(payload).subspan(5));
+      } else if (app0) {
+        headers.metadata.resolution = jfifDensity(payload);
       } else if (app1 && startsWith(payload, exifTag)) {
         headers.metadata.exif.assign(payload.begin() + exifTag.size(), payload.end());
       } else if (app2 && startsWith(payload, iccTag) && payload.size() > iccTag.size() + 2) {
@@ -172,12 +195,37 @@ std::size_t jpegHeadLength(std::span<const std::uint8_t> start) {
   return start.size() < 6 ? 0 : 4 + bigEndian16(&start[4]);
 }
 
+// The head with the density in its JFIF segment, which is added when the encoder wrote none (an
+// Adobe segment, which a CMYK picture has instead, is left alone).
+std::vector<std::uint8_t> withDensity(std::span<const std::uint8_t> head, const Resolution& density) {
+  std::vector<std::uint8_t> out(head.begin(), head.end());
+  if (out.size() == 2) {
+    static constexpr std::uint8_t version[2] = {1, 1};
+    appendSegment(out, 0xE0, jfifTag, version, std::vector<std::uint8_t>(7, 0));
+  }
+  const std::span<std::uint8_t> payload = std::span(out).subspan(std::min<std::size_t>(6, out.size()));
+  if (out[3] != 0xE0 || payload.size() < 12 || !startsWith(payload, jfifTag) ||
+      density.x > 0xFFFF || density.y > 0xFFFF) {
+    return out;
+  }
+  payload[7] = density.unit == Resolution::Unit::Inch         ? 1
+               : density.unit == Resolution::Unit::Centimetre ? 2
+                                                               : 0;
+  payload[8] = static_cast<std::uint8_t>(density.x >> 8);
+  payload[9] = static_cast<std::uint8_t>(density.x);
+  payload[10] = static_cast<std::uint8_t>(density.y >> 8);
+  payload[11] = static_cast<std::uint8_t>(density.y);
+  return out;
+}
+
 }  // namespace
 
 std::unique_ptr<MetadataWriter> jpegMetadataWriter(ByteSink& file, const Metadata& metadata) {
   return std::make_unique<HeadRewriter>(
       file, jpegHeadLength, [metadata](std::span<const std::uint8_t> head) {
-        std::vector<std::uint8_t> out(head.begin(), head.end());
+        std::vector<std::uint8_t> out =
+            metadata.resolution ? withDensity(head, *metadata.resolution)
+                                : std::vector<std::uint8_t>(head.begin(), head.end());
         if (!metadata.exif.empty() && metadata.exif.size() + exifTag.size() <= maxSegmentPayload) {
           appendSegment(out, 0xE1, exifTag, {}, metadata.exif);
         }

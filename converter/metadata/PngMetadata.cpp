@@ -90,6 +90,15 @@ PictureHeaders readPngHeaders(const ByteSource& source) {
     } else if (isChunk(type, "eXIf") && length <= maxMetadataBytes &&
                headers.metadata.exif.empty()) {
       headers.metadata.exif = source.read(pos + 8, length);
+    } else if (isChunk(type, "pHYs") && length == 9) {
+      const std::vector<std::uint8_t> data = source.read(pos + 8, length);
+      if (data.size() == 9 && bigEndian32(&data[0]) != 0 && bigEndian32(&data[4]) != 0 &&
+          data[8] <= 1) {
+        headers.metadata.resolution = Resolution{
+            .x = bigEndian32(&data[0]),
+            .y = bigEndian32(&data[4]),
+            .unit = data[8] == 1 ? Resolution::Unit::Metre : Resolution::Unit::None};
+      }
     } else if (isChunk(type, "iCCP") && length <= maxMetadataBytes &&
                headers.metadata.icc.empty()) {
       const std::vector<std::uint8_t> data = source.read(pos + 8, length);
@@ -110,14 +119,27 @@ PictureHeaders readPngHeaders(const ByteSource& source) {
   return headers;
 }
 
+// The chunks an encoder writes before its first IDAT; 0 until that IDAT's type has been seen.
+std::size_t pngHeadLength(std::span<const std::uint8_t> start) {
+  for (std::size_t pos = signatureBytes; pos + 8 <= start.size();) {
+    if (isChunk(&start[pos + 4], "IDAT")) {
+      return pos;
+    }
+    pos += std::size_t{bigEndian32(&start[pos])} + 12;
+  }
+  return 0;
+}
+
 std::unique_ptr<MetadataWriter> pngMetadataWriter(ByteSink& file, const Metadata& metadata) {
   return std::make_unique<HeadRewriter>(
-      file,
-      [](std::span<const std::uint8_t> start) -> std::size_t {
-        return start.size() >= signatureBytes + 25 ? signatureBytes + 25 : 0;
-      },
-      [metadata](std::span<const std::uint8_t> head) {
-        std::vector<std::uint8_t> out(head.begin(), head.end());
+      file, pngHeadLength, [metadata](std::span<const std::uint8_t> head) {
+        // The signature and the image header, then the chunks carried over, then the encoder's
+        // other chunks: those it may have written itself in their place are left out.
+        constexpr std::size_t headerEnd = signatureBytes + 25;
+        if (head.size() < headerEnd) {
+          return std::vector<std::uint8_t>(head.begin(), head.end());
+        }
+        std::vector<std::uint8_t> out(head.begin(), head.begin() + headerEnd);
         if (!metadata.icc.empty()) {
           uLongf size = compressBound(static_cast<uLong>(metadata.icc.size()));
           std::vector<std::uint8_t> data = {'I', 'C', 'C', ' ', 'P', 'r', 'o',
@@ -134,6 +156,26 @@ std::unique_ptr<MetadataWriter> pngMetadataWriter(ByteSink& file, const Metadata
         if (!metadata.exif.empty()) {
           const std::vector<std::uint8_t> exif = chunk("eXIf", metadata.exif);
           out.insert(out.end(), exif.begin(), exif.end());
+        }
+        if (const std::optional<Resolution>& density = metadata.resolution) {
+          std::uint8_t data[9] = {};
+          putBigEndian(data, density->x);
+          putBigEndian(data + 4, density->y);
+          data[8] = density->unit == Resolution::Unit::Metre ? 1 : 0;
+          const std::vector<std::uint8_t> phys = chunk("pHYs", data);
+          out.insert(out.end(), phys.begin(), phys.end());
+        }
+        for (std::size_t pos = headerEnd; pos + 12 <= head.size();) {
+          const std::size_t end = pos + bigEndian32(&head[pos]) + 12;
+          const std::uint8_t* type = &head[pos + 4];
+          const bool replaced = (isChunk(type, "iCCP") && !metadata.icc.empty()) ||
+                                (isChunk(type, "eXIf") && !metadata.exif.empty()) ||
+                                (isChunk(type, "pHYs") && metadata.resolution);
+          if (!replaced) {
+            out.insert(out.end(), head.begin() + static_cast<std::ptrdiff_t>(pos),
+                       head.begin() + static_cast<std::ptrdiff_t>(std::min(end, head.size())));
+          }
+          pos = end;
         }
         return out;
       });

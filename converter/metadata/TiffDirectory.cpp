@@ -147,6 +147,16 @@ std::optional<std::uint32_t> TiffIfd::number(std::uint16_t tag) const {
   return decode(entry->value.data(), entry->value.size(), bigEndian);
 }
 
+std::optional<std::pair<std::uint32_t, std::uint32_t>> TiffIfd::fraction(
+    std::uint16_t tag) const {
+  const TiffEntry* entry = find(tag);
+  if (entry == nullptr || entry->count != 1 || entry->type != 5 || entry->value.size() != 8) {
+    return std::nullopt;
+  }
+  return std::pair(decode(entry->value.data(), 4, bigEndian),
+                   decode(entry->value.data() + 4, 4, bigEndian));
+}
+
 void TiffIfd::put(TiffEntry entry) {
   remove(entry.tag);
   const auto at = std::find_if(entries.begin(), entries.end(),

@@ -37,6 +37,8 @@ struct TiffIfd {
   const TiffEntry* find(std::uint16_t tag) const;
   // A single SHORT or LONG value.
   std::optional<std::uint32_t> number(std::uint16_t tag) const;
+  // A single RATIONAL value: numerator and denominator.
+  std::optional<std::pair<std::uint32_t, std::uint32_t>> fraction(std::uint16_t tag) const;
   // Adds or replaces an entry, keeping the tag order.
   void put(TiffEntry entry);
   void remove(std::uint16_t tag);

@@ -11,10 +11,52 @@ constexpr std::uint16_t tagWidth = 256;
 constexpr std::uint16_t tagHeight = 257;
 constexpr std::uint16_t tagCompression = 259;
 constexpr std::uint16_t tagOrientation = 274;
+constexpr std::uint16_t tagXResolution = 282;
+constexpr std::uint16_t tagYResolution = 283;
+constexpr std::uint16_t tagResolutionUnit = 296;
+constexpr std::uint16_t typeShort = 3;
+constexpr std::uint16_t typeRational = 5;
 
 bool headerTag(std::uint16_t tag) {
   return tag == tagWidth || tag == tagHeight || tag == tagCompression || tag == tagOrientation ||
+         tag == tagXResolution || tag == tagYResolution || tag == tagResolutionUnit ||
          tag == tiffTagIccProfile || tag == tiffTagExifIfd || tag == tiffTagGpsIfd;
+}
+
+// The resolution of a directory; a unit the tags leave out is the inch.
+std::optional<Resolution> resolutionOf(const TiffIfd& ifd) {
+  const auto x = ifd.fraction(tagXResolution);
+  const auto y = ifd.fraction(tagYResolution);
+  const std::uint32_t unit = ifd.number(tagResolutionUnit).value_or(2);
+  if (!x || !y || x->first == 0 || x->second == 0 || y->first == 0 || y->second == 0 ||
+      unit < 1 || unit > 3) {
+    return std::nullopt;
+  }
+  return Resolution{x->first, x->second, y->first, y->second,
+                    unit == 2   ? Resolution::Unit::Inch
+                    : unit == 3 ? Resolution::Unit::Centimetre
+                                : Resolution::Unit::None};
+}
+
+void putResolution(TiffIfd& ifd, const Resolution& resolution, bool bigEndian) {
+  const auto rational = [&](std::uint32_t numerator, std::uint32_t denominator) {
+    std::vector<std::uint8_t> value = tiffLong(numerator, bigEndian);
+    const std::vector<std::uint8_t> low = tiffLong(denominator, bigEndian);
+    value.insert(value.end(), low.begin(), low.end());
+    return value;
+  };
+  // A resolution in metres (which TIFF has no unit for) is given per centimetre.
+  const bool metre = resolution.unit == Resolution::Unit::Metre;
+  ifd.put({tagXResolution, typeRational, 1,
+           rational(resolution.x, resolution.xDenominator * (metre ? 100 : 1))});
+  ifd.put({tagYResolution, typeRational, 1,
+           rational(resolution.y, resolution.yDenominator * (metre ? 100 : 1))});
+  const std::uint16_t unit = resolution.unit == Resolution::Unit::Inch ? 2
+                             : resolution.unit == Resolution::Unit::None ? 1
+                                                                          : 3;
+  ifd.put({tagResolutionUnit, typeShort, 1,
+           {static_cast<std::uint8_t>(bigEndian ? 0 : unit),
+            static_cast<std::uint8_t>(bigEndian ? unit : 0)}});
 }
 
 // The EXIF and GPS directories of a first directory, as a first directory of their own.
@@ -50,6 +92,9 @@ class TiffMetadataWriter final : public PassingWriter {
     if (!metadata_.icc.empty()) {
       first->put({tiffTagIccProfile, tiffTypeUndefined,
                   static_cast<std::uint32_t>(metadata_.icc.size()), metadata_.icc});
+    }
+    if (metadata_.resolution) {
+      putResolution(*first, *metadata_.resolution, header->bigEndian);
     }
     const MemorySource exif(metadata_.exif);
     if (const auto exifHeader = readTiffHeader(exif)) {
@@ -92,6 +137,7 @@ PictureHeaders readTiffHeaders(const ByteSource& source) {
   const std::uint32_t orientation = first->number(tagOrientation).value_or(1);
   headers.metadata.orientation =
       orientation >= 1 && orientation <= 8 ? static_cast<int>(orientation) : 1;
+  headers.metadata.resolution = resolutionOf(*first);
   if (const TiffEntry* icc = first->find(tiffTagIccProfile)) {
     headers.metadata.icc = icc->value;
   }

@@ -112,10 +112,14 @@ class WicEncoder final : public Encoder {
         quality.vt = VT_R4;
         quality.fltVal = jpegQuality;
         setOption(options, L"ImageQuality", quality);
-        // Colour at half resolution (4:2:0) unless the source kept it full.
-        setOption(options, L"JpegYCrCbSubsampling",
-                  byteValue(result.hints.fullChroma ? WICJpegYCrCbSubsampling444
-                                                    : WICJpegYCrCbSubsampling420));
+        // Colour subsampled as the source's was, where the encoder has that sampling (4:2:0
+        // otherwise).
+        const ChromaSampling chroma = result.hints.chroma;
+        const auto sampling = chroma == ChromaSampling{1, 1}   ? WICJpegYCrCbSubsampling444
+                              : chroma == ChromaSampling{2, 1} ? WICJpegYCrCbSubsampling422
+                              : chroma == ChromaSampling{1, 2} ? WICJpegYCrCbSubsampling440
+                                                               : WICJpegYCrCbSubsampling420;
+        setOption(options, L"JpegYCrCbSubsampling", byteValue(sampling));
         break;
       }
       case PictureFormat::Tiff:

@@ -12,7 +12,9 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
+#include <functional>
 #include <map>
 #ifndef _WIN32
 #include <jpeglib.h>
@@ -87,6 +89,74 @@ std::string tinyTiff(std::uint32_t side) {
   put(0, 4);
   tiff.resize(204, '\0');
   return tiff;
+}
+
+// A gray PNG of 16 bits a sample, every sample `value`, with a pHYs chunk.
+std::string deepPng(PixelSize size, std::uint16_t value, const Resolution& density) {
+  auto bigEndian = [](std::uint32_t n) {
+    return std::string{static_cast<char>(n >> 24), static_cast<char>(n >> 16),
+                       static_cast<char>(n >> 8), static_cast<char>(n)};
+  };
+  std::string rows;
+  for (std::uint32_t y = 0; y < size.height; ++y) {
+    rows += '\0';  // no filter
+    for (std::uint32_t x = 0; x < size.width; ++x) {
+      rows += {static_cast<char>(value >> 8), static_cast<char>(value)};
+    }
+  }
+  uLongf length = compressBound(static_cast<uLong>(rows.size()));
+  std::string data(length, '\0');
+  compress(reinterpret_cast<Bytef*>(data.data()), &length,
+           reinterpret_cast<const Bytef*>(rows.data()), static_cast<uLong>(rows.size()));
+  data.resize(length);
+  return "\x89PNG\r\n\x1A\n" +
+         pngChunk("IHDR", bigEndian(size.width) + bigEndian(size.height) +
+                              std::string("\x10\0\0\0\0", 5)) +
+         pngChunk("pHYs", bigEndian(density.x) + bigEndian(density.y) +
+                              std::string(1, density.unit == Resolution::Unit::Metre ? 1 : 0)) +
+         pngChunk("IDAT", data) + pngChunk("IEND", "");
+}
+
+// A big-endian gray TIFF of 16 bits a sample, every sample `value`, with its resolution.
+std::string deepTiff(PixelSize size, std::uint16_t value, const Resolution& density) {
+  std::string tiff("MM\0*", 4);
+  auto put = [&](std::uint32_t number, int bytes) {
+    for (int i = bytes - 1; i >= 0; --i) {
+      tiff += static_cast<char>(number >> (8 * i));
+    }
+  };
+  const std::uint32_t entries = 12;
+  const std::uint32_t values = 8 + 2 + 12 * entries + 4;  // the two resolutions
+  const std::uint32_t pixels = values + 16;
+  const std::uint32_t unit = density.unit == Resolution::Unit::Inch ? 2 : 3;
+  const std::uint32_t table[entries][3] = {
+      {256, 4, size.width}, {257, 4, size.height}, {258, 3, 16}, {259, 3, 1},
+      {262, 3, 1},          {273, 4, pixels},      {277, 3, 1},  {278, 4, size.height},
+      {279, 4, size.width * size.height * 2},      {282, 5, values}, {283, 5, values + 8},
+      {296, 3, unit}};
+  put(8, 4);
+  put(entries, 2);
+  for (const auto& [tag, type, number] : table) {
+    put(tag, 2), put(type, 2), put(1, 4), put(number, type == 3 ? 2 : 4);
+    if (type == 3) {
+      put(0, 2);
+    }
+  }
+  put(0, 4);
+  put(density.x, 4), put(density.xDenominator, 4), put(density.y, 4), put(density.yDenominator, 4);
+  for (std::uint32_t i = 0; i < size.width * size.height; ++i) {
+    put(value, 2);
+  }
+  return tiff;
+}
+
+// The first sample of a picture, of 8 or 16 bits.
+int firstSample(const Image& image) {
+  std::uint16_t sample = image.pixels.at(0);
+  if (image.bitsPerSample == 16) {
+    std::memcpy(&sample, image.pixels.data(), 2);
+  }
+  return sample;
 }
 
 // The smallest ICC profile header: its size, version 2.1, a display profile of the colour space,
@@ -219,6 +289,73 @@ TEST_F(ConverterEndToEnd, EveryFormatComesOutInItselfWithAlphaSizeAndExif) {
       const std::size_t opaque = (std::size_t{image.size.height} - 1) * image.rowBytes() + alpha;
       EXPECT_LT(image.pixels[clear], 64) << c.name;
       EXPECT_GT(image.pixels[opaque], 250) << c.name;
+    }
+  }
+}
+
+TEST_F(ConverterEndToEnd, ResultsKeepTheResolutionSamplesAndChromaSamplingOfTheirSources) {
+  using Unit = Resolution::Unit;
+  struct Case {
+    const char* name;
+    std::function<void(const fs::path&)> write;
+    std::optional<Resolution> resolution;  // as the source holds it
+    ChromaSampling chroma;                 // of a JPEG source
+    int deepSample = -1;                   // the 16-bit sample of a flat gray source
+  };
+  const auto picture = [](PictureFormat format, std::optional<Resolution> resolution,
+                          ChromaSampling chroma = {}) {
+    return [=](const fs::path& path) {
+      Picture source;
+      source.image = texture({96, 64}, ColorModel::Rgb);
+      source.metadata.resolution = resolution;
+      source.hints.chroma = chroma;
+      writePicture(path, source, format);
+    };
+  };
+  const auto bytes = [](std::string file) {
+    return [=](const fs::path& path) { std::ofstream(path, std::ios::binary) << file; };
+  };
+  const Resolution dpi{.x = 300, .y = 200, .unit = Unit::Inch};
+  const Resolution perCm{.x = 118, .y = 59, .unit = Unit::Centimetre};
+  const Resolution aspect{.x = 2, .y = 1, .unit = Unit::None};
+  const Resolution perMetre{.x = 11811, .y = 7874, .unit = Unit::Metre};
+  const Resolution fraction{.x = 2997, .xDenominator = 10, .y = 1500, .unit = Unit::Centimetre};
+  const std::vector<Case> cases = {
+      {"444.jpg", picture(PictureFormat::Jpeg, dpi, {1, 1}), dpi, {1, 1}},
+      {"422.jpg", picture(PictureFormat::Jpeg, perCm, {2, 1}), perCm, {2, 1}},
+      {"440.jpg", picture(PictureFormat::Jpeg, aspect, {1, 2}), aspect, {1, 2}},
+      {"420.jpg", picture(PictureFormat::Jpeg, std::nullopt), std::nullopt, {2, 2}},
+      {"a.png", picture(PictureFormat::Png, perMetre), perMetre, {}},
+      {"a.bmp", picture(PictureFormat::Bmp, perMetre), perMetre, {}},
+      {"deep.png", bytes(deepPng({96, 64}, 767, perMetre)), perMetre, {}, 767},
+      // Below 256 throughout, as in a dark picture: narrowed to 8 bits, they would be black.
+      {"deep.tif", bytes(deepTiff({96, 64}, 255, fraction)), fraction, {}, 255},
+  };
+  for (const Case& c : cases) {
+    const fs::path in = folder / "in" / c.name;
+    c.write(in);
+    const Picture source = readPicture(in);
+    // Under Wine, where the Windows tests run, the encoder writes 4:2:0 whatever it is told.
+#ifndef _WIN32
+    EXPECT_EQ(source.hints.chroma, c.chroma) << c.name;
+#endif
+    EXPECT_EQ(source.metadata.resolution, c.resolution) << c.name;
+    const RunResult run = converter->run(sourceAndDest(in, folder / "out") + " /m:r /r:0.5");
+    ASSERT_EQ(run.exitCode, 0) << c.name << ": " << run.errorOutput;
+    const Picture result = readPicture(folder / "out" / c.name);
+    EXPECT_EQ(result.image.size, (PixelSize{48, 32})) << c.name;
+    EXPECT_EQ(result.metadata.resolution, c.resolution) << c.name;
+    if (source.image.channels() > 1) {
+      EXPECT_EQ(result.hints.chroma, source.hints.chroma) << c.name;
+    }
+    // Samples as wide and as bright as the source's (the Windows decoders give 8 bits).
+    EXPECT_EQ(result.image.bitsPerSample, source.image.bitsPerSample) << c.name;
+    if (c.deepSample >= 0) {
+#ifndef _WIN32
+      EXPECT_EQ(source.image.bitsPerSample, 16) << c.name;
+      EXPECT_EQ(firstSample(source.image), c.deepSample) << c.name;
+#endif
+      EXPECT_EQ(firstSample(result.image), firstSample(source.image)) << c.name;
     }
   }
 }

@@ -161,11 +161,13 @@ double psnr(const Image& a, const Image& b) {
 }
 
 Image resized(const Image& image, PixelSize target) {
-  Image out{target, image.model, {}};
-  Resampler resampler(image.size, {double(image.size.width), double(image.size.height)}, target,
-                      image.model, [&](std::span<const std::uint8_t> row) {
-                        out.pixels.insert(out.pixels.end(), row.begin(), row.end());
-                      });
+  Image out{target, image.model, {}, image.bitsPerSample};
+  Resampler resampler(
+      image.size, {double(image.size.width), double(image.size.height)}, target, image.model,
+      [&](std::span<const std::uint8_t> row) {
+        out.pixels.insert(out.pixels.end(), row.begin(), row.end());
+      },
+      image.bitsPerSample);
   for (std::uint32_t y = 0; y < image.size.height; ++y) {
     resampler.push(std::span(image.pixels).subspan(y * image.rowBytes(), image.rowBytes()));
   }

@@ -73,7 +73,7 @@ void pictures(Corpus& corpus) {
         // The second encoding where a format has one: lossless WebP, JPEG without subsampling,
         // TIFF compressed with deflate.
         picture.hints = {.lossless = variant == 1,
-                         .fullChroma = variant == 1,
+                         .chroma = variant == 1 ? ChromaSampling{1, 1} : ChromaSampling{},
                          .compression = variant == 1 ? 8 : 0};
         if (variant == 2) picture.metadata.exif = testing::exifBlock(6, true);
         try {
