@@ -35,4 +35,28 @@ Picture readPicture(const std::filesystem::path& path) {
   return decodePicture(platformCodecs(), SourceFile(utf8(path)));
 }
 
+void writePicturesThatPartlyFail(const std::filesystem::path& source,
+                                 const std::filesystem::path& dest) {
+  Picture picture;
+  picture.image = quadrants({120, 80}, {red, green, blue, white});
+  for (const char* name : {"a.jpg", "b.jpg", "c.jpg", "exists.jpg", "killed.jpg"}) {
+    writePicture(source / name, picture, PictureFormat::Jpeg);
+  }
+  writePicture(source / "cut.png", picture, PictureFormat::Png);
+  const std::filesystem::path cut = source / "cut.png";
+  std::filesystem::resize_file(cut, std::filesystem::file_size(cut) / 2);
+  std::ofstream(source / "note.jpg") << "a note, not a picture";
+  std::ofstream(dest / "texists.jpg") << "kept";
+}
+
+std::string partlyFailedMessage(const std::string& converterLog) {
+  return std::string("4 of 7 pictures were not resized:\n"
+                     "cut.png: damaged picture\n"
+                     "exists.jpg: the output exists and Overwrite is not ticked\n"
+                     "killed.jpg: the converter ended without a result\n"
+                     "note.jpg: not a picture or a kind the converter cannot read\n"
+                     "\nThe converter's log: ")
+      .append(converterLog);
+}
+
 }  // namespace karvelo::converter::testing

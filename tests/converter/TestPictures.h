@@ -54,6 +54,14 @@ void writePicture(const std::filesystem::path& path, const Picture& picture, Pic
 // Reads a picture whole, at full scale.
 Picture readPicture(const std::filesystem::path& path);
 
+// A folder for a Resize to 480 rows with the prefix "t" in which four of seven pictures fail:
+// a.jpg, b.jpg and c.jpg are good; cut.png is cut in half; exists.jpg's result "texists.jpg" is
+// already in `dest`; killed.jpg is the one whose converter a test kills; note.jpg is text.
+void writePicturesThatPartlyFail(const std::filesystem::path& source,
+                                 const std::filesystem::path& dest);
+// The message that names those four failures, with the converter's log.
+std::string partlyFailedMessage(const std::string& converterLog);
+
 // The image resized with the converter's resampler, all rows at once.
 Image resized(const Image& image, PixelSize target);
 

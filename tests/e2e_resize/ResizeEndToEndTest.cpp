@@ -171,15 +171,7 @@ class RunOutcomesEndToEnd : public ResizeEndToEnd {
 TEST_F(RunOutcomesEndToEnd, TheEndOfARunNamesEachPictureThatFailedWithItsReason) {
   fs::remove_all(source);
   fs::create_directories(source);
-  Picture picture;
-  picture.image = quadrants({120, 80}, {red, green, blue, white});
-  for (const char* name : {"a.jpg", "b.jpg", "c.jpg", "exists.jpg", "killed.jpg"}) {
-    writePicture(source / name, picture, PictureFormat::Jpeg);
-  }
-  writePicture(source / "cut.png", picture, PictureFormat::Png);
-  fs::resize_file(source / "cut.png", fs::file_size(source / "cut.png") / 2);
-  std::ofstream(source / "note.jpg") << "a note, not a picture";
-  std::ofstream(dest / "texists.jpg") << "kept";
+  writePicturesThatPartlyFail(source, dest);
   ::setenv("MULTICONV_TEST_KILL_SOURCE", (source / "killed.jpg").c_str(), 1);
 
   watched.decimalSeparator = '.';
@@ -201,13 +193,7 @@ TEST_F(RunOutcomesEndToEnd, TheEndOfARunNamesEachPictureThatFailedWithItsReason)
   EXPECT_EQ(fakes.messages.shown[0].title, "Karvelo");
   EXPECT_EQ(fakes.messages.shown[0].style, 48);
   EXPECT_EQ(fakes.messages.shown[0].text,
-            "4 of 7 pictures were not resized:\n"
-            "cut.png: damaged picture\n"
-            "exists.jpg: the output exists and Overwrite is not ticked\n"
-            "killed.jpg: the converter ended without a result\n"
-            "note.jpg: not a picture or a kind the converter cannot read\n"
-            "\nThe converter's log: " +
-                (root / "state" / "karvelo" / "multiconv.log").string());
+            partlyFailedMessage((root / "state" / "karvelo" / "multiconv.log").string()));
   for (const char* name : {"ta.jpg", "tb.jpg", "tc.jpg"}) {
     EXPECT_EQ(readPicture(dest / name).image.size, (PixelSize{60, 40})) << name;
   }

@@ -200,15 +200,7 @@ TEST_F(Win32EndToEnd, TheEndOfARunNamesEachPictureThatFailedWithItsReason) {
   const fs::path source = folder / L"my pictures";
   const fs::path dest = folder / L"small";
   fs::create_directories(dest);
-  Picture picture;
-  picture.image = quadrants({120, 80}, {red, green, blue, white});
-  for (const char* name : {"a.jpg", "b.jpg", "c.jpg", "exists.jpg", "killed.jpg"}) {
-    writePicture(source / name, picture, PictureFormat::Jpeg);
-  }
-  writePicture(source / "cut.png", picture, PictureFormat::Png);
-  fs::resize_file(source / "cut.png", fs::file_size(source / "cut.png") / 2);
-  std::ofstream(source / "note.jpg") << "a note, not a picture";
-  std::ofstream(dest / "texists.jpg") << "kept";
+  writePicturesThatPartlyFail(source, dest);
   const std::string sourceText = narrow(source.wstring());
   SetEnvironmentVariableW(L"MULTICONV_TEST_KILL_SOURCE",
                           (source.wstring() + L"\\killed.jpg").c_str());
@@ -244,14 +236,7 @@ TEST_F(Win32EndToEnd, TheEndOfARunNamesEachPictureThatFailedWithItsReason) {
   ASSERT_EQ(fakes.messages.shown.size(), 1u);
   EXPECT_EQ(fakes.messages.shown[0].title, "Karvelo");
   EXPECT_EQ(fakes.messages.shown[0].style, 48);
-  EXPECT_EQ(fakes.messages.shown[0].text,
-            "4 of 7 pictures were not resized:\n"
-            "cut.png: damaged picture\n"
-            "exists.jpg: the output exists and Overwrite is not ticked\n"
-            "killed.jpg: the converter ended without a result\n"
-            "note.jpg: not a picture or a kind the converter cannot read\n"
-            "\nThe converter's log: " +
-                common::converterLogPath());
+  EXPECT_EQ(fakes.messages.shown[0].text, partlyFailedMessage(common::converterLogPath()));
   // With KARVELO_SCREENSHOTS set, the message as the user sees it, over the main window, for
   // eight seconds: long enough for a picture of the screen to be taken from outside.
   if (const char* shots = std::getenv("KARVELO_SCREENSHOTS"); shots && *shots) {
