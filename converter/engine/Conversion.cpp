@@ -5,6 +5,7 @@
 #include "converter/core/ExifBlock.h"
 #include "converter/core/OutputNaming.h"
 #include "converter/core/TargetSize.h"
+#include "converter/core/XmpPacket.h"
 #include "converter/engine/Orientation.h"
 #include "converter/engine/Resampler.h"
 #include "converter/engine/SafeOutput.h"
@@ -80,6 +81,15 @@ Metadata resultMetadata(Metadata metadata, PixelSize result, ColorModel model) {
     exif.resetOrientation();
     exif.setPixelDimensions(result.width, result.height);
     metadata.exif = exif.bytes();
+  }
+  // XMP repeats both, and is corrected alike. (Extended XMP is kept as it is: its checksum, which
+  // the main packet names, would no longer match.)
+  if (!metadata.xmp.empty()) {
+    setXmpNumber(metadata.xmp, "tiff:Orientation", 1);
+    setXmpNumber(metadata.xmp, "exif:PixelXDimension", result.width);
+    setXmpNumber(metadata.xmp, "exif:PixelYDimension", result.height);
+    setXmpNumber(metadata.xmp, "tiff:ImageWidth", result.width);
+    setXmpNumber(metadata.xmp, "tiff:ImageLength", result.height);
   }
   if (!profileFits(metadata.icc, model)) {
     metadata.icc.clear();

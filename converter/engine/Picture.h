@@ -4,6 +4,7 @@
 #include "converter/engine/Image.h"
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <vector>
 
@@ -33,7 +34,41 @@ struct Metadata {
   std::vector<std::uint8_t> exif;  // the TIFF-structured EXIF block
   int orientation = 1;             // how the stored pixels must turn to stand upright (1 to 8)
   std::optional<Resolution> resolution;  // outside EXIF: JFIF, pHYs, TIFF tags, BMP header
+  // The rest is carried as the format holds it (a result always has its source's format).
+  std::vector<std::uint8_t> xmp;  // the XMP packet
+  // A JPEG's extended XMP segments, whole: their checksum binds them to the text they hold.
+  std::vector<std::vector<std::uint8_t>> extendedXmp;
+  // IPTC data: a JPEG's whole Photoshop segment, a TIFF's IPTC tag value.
+  std::vector<std::uint8_t> iptc;
+  // Comments: a JPEG's COM segments, a PNG's text chunks (type and data).
+  std::vector<std::vector<std::uint8_t>> comments;
+  // A TIFF's descriptive text tags (maker, model, artist, copyright, date, description,
+  // software), each with its value as stored.
+  std::map<std::uint16_t, std::vector<std::uint8_t>> tiffText;
+
+  bool empty() const {
+    return icc.empty() && exif.empty() && !resolution && xmp.empty() && extendedXmp.empty() &&
+           iptc.empty() && comments.empty() && tiffText.empty();
+  }
+  // The bytes of the blocks that are carried unread, which a reader keeps within
+  // maxCarriedMetadataBytes.
+  std::size_t carriedBytes() const {
+    std::size_t total = xmp.size() + iptc.size();
+    for (const auto& blocks : {&extendedXmp, &comments}) {
+      for (const auto& block : *blocks) {
+        total += block.size();
+      }
+    }
+    for (const auto& [tag, value] : tiffText) {
+      total += value.size();
+    }
+    return total;
+  }
 };
+
+// Together, the blocks carried unread may take this much: a hostile file cannot make a converter
+// hold more, and a picture's real metadata never comes near it.
+inline constexpr std::size_t maxCarriedMetadataBytes = 4 << 20;
 
 // How many pixels share one colour (chroma) sample of a JPEG, across and down: 4:4:4 is 1 x 1,
 // 4:2:2 2 x 1, 4:4:0 1 x 2, 4:2:0 2 x 2.
@@ -56,9 +91,9 @@ constexpr ChromaSampling chromaSamplingOf(int lumaAcross, int lumaDown, int chro
 
 // How the source was encoded, so that the result is encoded alike.
 struct EncodingHints {
-  bool lossless = false;    // WebP: written losslessly, so the result is too
-  ChromaSampling chroma;     // JPEG: how colour was subsampled
-  int compression = 0;      // TIFF: the compression scheme of the source (tag 259)
+  bool lossless = false;  // WebP: written losslessly, so the result is too
+  ChromaSampling chroma;  // JPEG: how colour was subsampled
+  int compression = 0;    // TIFF: the compression scheme of the source (tag 259)
 };
 
 // A whole picture in memory: what tests, benchmarks and fuzzing read and write.

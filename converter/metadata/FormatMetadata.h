@@ -74,6 +74,11 @@ std::unique_ptr<MetadataWriter> bmpMetadataWriter(ByteSink& file, const Metadata
 // not make the reader allocate much.
 inline constexpr std::uint32_t maxMetadataBytes = 16 << 20;
 
+// Whether a block of `length` bytes more may be carried unread.
+inline bool roomFor(const Metadata& metadata, std::uint64_t length) {
+  return metadata.carriedBytes() + length <= maxCarriedMetadataBytes;
+}
+
 // Readers of numbers in file bytes.
 inline std::uint32_t bigEndian32(const std::uint8_t* bytes) {
   return (std::uint32_t{bytes[0]} << 24) | (std::uint32_t{bytes[1]} << 16) |

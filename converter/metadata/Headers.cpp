@@ -102,7 +102,7 @@ bool profileFits(std::span<const std::uint8_t> icc, ColorModel model) {
 
 std::unique_ptr<MetadataWriter> metadataWriter(PictureFormat format, ByteSink& file,
                                                const Metadata& metadata) {
-  if (metadata.icc.empty() && metadata.exif.empty() && !metadata.resolution) {
+  if (metadata.empty()) {
     return std::make_unique<PassingWriter>(file);
   }
   switch (format) {

@@ -22,7 +22,8 @@ struct PictureHeaders {
 // The format that a file's first bytes announce.
 std::optional<PictureFormat> detectFormat(std::span<const std::uint8_t> head);
 
-// Reads the stored size, the orientation, the ICC profile and the EXIF data. Throws
+// Reads the stored size, the orientation, the ICC profile, the EXIF data and the blocks carried
+// unread (XMP, IPTC, comments, descriptive tags), leaving out any of these that is damaged. Throws
 // ConversionError: DamagedPicture when the headers are cut short or declare more pixels than the
 // file's bytes could hold, UnsupportedFormat for a kind of picture that is not converted
 // (animated WebP, BigTIFF), PictureTooLarge above the 500-megapixel limit.

@@ -13,6 +13,10 @@ namespace {
 
 constexpr std::string_view exifTag{"Exif\0\0", 6};
 constexpr std::string_view iccTag{"ICC_PROFILE\0", 12};
+constexpr std::string_view xmpTag{"http://ns.adobe.com/xap/1.0/\0", 29};
+constexpr std::string_view extendedXmpTag{"http://ns.adobe.com/xmp/extension/\0", 35};
+constexpr std::string_view photoshopTag{"Photoshop 3.0\0", 14};
+constexpr std::uint8_t markerComment = 0xFE;
 constexpr std::size_t maxSegmentPayload = 65533;
 constexpr std::size_t maxIccChunk = maxSegmentPayload - iccTag.size() - 2;
 
@@ -72,8 +76,7 @@ std::optional<Resolution> jfifDensity(std::span<const std::uint8_t> payload) {
   density.unit = units == 1   ? Resolution::Unit::Inch
                  : units == 2 ? Resolution::Unit::Centimetre
                               : Resolution::Unit::None;
-  if (density.x == 0 || density.y == 0 || units > 2 ||
-      (units == 0 && density.x == density.y)) {
+  if (density.x == 0 || density.y == 0 || units > 2 || (units == 0 && density.x == density.y)) {
     return std::nullopt;
   }
   return density;
@@ -132,11 +135,13 @@ PictureHeaders readJpegHeaders(const ByteSource& source) {
       break;
     }
     const bool frame = isFrameMarker(marker[1]) && !sawFrame;
-    const bool app1 = marker[1] == 0xE1 && headers.metadata.exif.empty();
+    const bool app1 = marker[1] == 0xE1;
     const bool app2 = marker[1] == 0xE2;
     const bool app0 = marker[1] == 0xE0 && !sawApp0;
+    const bool carried =
+        (marker[1] == 0xED || marker[1] == markerComment) && roomFor(headers.metadata, length);
     sawApp0 = sawApp0 || marker[1] == 0xE0;
-    if (frame || app0 || app1 || app2) {
+    if (frame || app0 || app1 || app2 || carried) {
       const std::vector<std::uint8_t> payload = source.read(pos + 2, length - 2);
       if (frame) {
         if (payload.size() < 6) {
@@ -149,8 +154,17 @@ PictureHeaders readJpegHeaders(const ByteSource& source) {
         headers.hints.chroma = chromaSampling(std::span(payload).subspan(5));
       } else if (app0) {
         headers.metadata.resolution = jfifDensity(payload);
-      } else if (app1 && startsWith(payload, exifTag)) {
+      } else if (app1 && startsWith(payload, exifTag) && headers.metadata.exif.empty()) {
         headers.metadata.exif.assign(payload.begin() + exifTag.size(), payload.end());
+      } else if (app1 && startsWith(payload, xmpTag) && headers.metadata.xmp.empty() &&
+                 roomFor(headers.metadata, length)) {
+        headers.metadata.xmp.assign(payload.begin() + xmpTag.size(), payload.end());
+      } else if (app1 && startsWith(payload, extendedXmpTag) && roomFor(headers.metadata, length)) {
+        headers.metadata.extendedXmp.push_back(payload);
+      } else if (carried && marker[1] == markerComment) {
+        headers.metadata.comments.push_back(payload);
+      } else if (carried && startsWith(payload, photoshopTag) && headers.metadata.iptc.empty()) {
+        headers.metadata.iptc = payload;
       } else if (app2 && startsWith(payload, iccTag) && payload.size() > iccTag.size() + 2) {
         iccCount = payload[iccTag.size() + 1];
         iccChunks[payload[iccTag.size()]].assign(payload.begin() + iccTag.size() + 2,
@@ -197,20 +211,22 @@ std::size_t jpegHeadLength(std::span<const std::uint8_t> start) {
 
 // The head with the density in its JFIF segment, which is added when the encoder wrote none (an
 // Adobe segment, which a CMYK picture has instead, is left alone).
-std::vector<std::uint8_t> withDensity(std::span<const std::uint8_t> head, const Resolution& density) {
+std::vector<std::uint8_t> withDensity(std::span<const std::uint8_t> head,
+                                      const Resolution& density) {
   std::vector<std::uint8_t> out(head.begin(), head.end());
   if (out.size() == 2) {
     static constexpr std::uint8_t version[2] = {1, 1};
     appendSegment(out, 0xE0, jfifTag, version, std::vector<std::uint8_t>(7, 0));
   }
-  const std::span<std::uint8_t> payload = std::span(out).subspan(std::min<std::size_t>(6, out.size()));
+  const std::span<std::uint8_t> payload =
+      std::span(out).subspan(std::min<std::size_t>(6, out.size()));
   if (out[3] != 0xE0 || payload.size() < 12 || !startsWith(payload, jfifTag) ||
       density.x > 0xFFFF || density.y > 0xFFFF) {
     return out;
   }
   payload[7] = density.unit == Resolution::Unit::Inch         ? 1
                : density.unit == Resolution::Unit::Centimetre ? 2
-                                                               : 0;
+                                                              : 0;
   payload[8] = static_cast<std::uint8_t>(density.x >> 8);
   payload[9] = static_cast<std::uint8_t>(density.x);
   payload[10] = static_cast<std::uint8_t>(density.y >> 8);
@@ -223,11 +239,17 @@ std::vector<std::uint8_t> withDensity(std::span<const std::uint8_t> head, const 
 std::unique_ptr<MetadataWriter> jpegMetadataWriter(ByteSink& file, const Metadata& metadata) {
   return std::make_unique<HeadRewriter>(
       file, jpegHeadLength, [metadata](std::span<const std::uint8_t> head) {
-        std::vector<std::uint8_t> out =
-            metadata.resolution ? withDensity(head, *metadata.resolution)
-                                : std::vector<std::uint8_t>(head.begin(), head.end());
+        std::vector<std::uint8_t> out = metadata.resolution
+                                            ? withDensity(head, *metadata.resolution)
+                                            : std::vector<std::uint8_t>(head.begin(), head.end());
         if (!metadata.exif.empty() && metadata.exif.size() + exifTag.size() <= maxSegmentPayload) {
           appendSegment(out, 0xE1, exifTag, {}, metadata.exif);
+        }
+        if (!metadata.xmp.empty() && metadata.xmp.size() + xmpTag.size() <= maxSegmentPayload) {
+          appendSegment(out, 0xE1, xmpTag, {}, metadata.xmp);
+        }
+        for (const std::vector<std::uint8_t>& segment : metadata.extendedXmp) {
+          appendSegment(out, 0xE1, {}, {}, segment);
         }
         const std::size_t chunks = (metadata.icc.size() + maxIccChunk - 1) / maxIccChunk;
         for (std::size_t i = 0; chunks <= 255 && i < chunks; ++i) {
@@ -237,6 +259,12 @@ std::unique_ptr<MetadataWriter> jpegMetadataWriter(ByteSink& file, const Metadat
           appendSegment(out, 0xE2, iccTag, numbers,
                         std::span(metadata.icc)
                             .subspan(begin, std::min(maxIccChunk, metadata.icc.size() - begin)));
+        }
+        if (!metadata.iptc.empty()) {
+          appendSegment(out, 0xED, {}, {}, metadata.iptc);
+        }
+        for (const std::vector<std::uint8_t>& comment : metadata.comments) {
+          appendSegment(out, markerComment, {}, {}, comment);
         }
         return out;
       });

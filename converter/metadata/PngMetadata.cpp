@@ -7,6 +7,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
+#include <string>
+#include <string_view>
 
 namespace karvelo::converter {
 
@@ -18,6 +21,12 @@ constexpr std::size_t signatureBytes = 8;
 constexpr std::uint64_t maxDeflateRatio = 1032;
 
 bool isChunk(const std::uint8_t* type, const char* name) { return std::memcmp(type, name, 4) == 0; }
+
+bool isText(const std::uint8_t* type) {
+  return isChunk(type, "tEXt") || isChunk(type, "zTXt") || isChunk(type, "iTXt");
+}
+
+constexpr std::string_view xmpKeyword{"XML:com.adobe.xmp\0", 18};
 
 std::vector<std::uint8_t> inflated(std::span<const std::uint8_t> data) {
   std::vector<std::uint8_t> out;
@@ -41,6 +50,33 @@ std::vector<std::uint8_t> inflated(std::span<const std::uint8_t> data) {
     out.clear();  // a damaged profile is left out, not the picture refused
   }
   return out;
+}
+
+// The XMP packet of an iTXt chunk's data; nullopt for another text, empty for a damaged one.
+std::optional<std::vector<std::uint8_t>> xmpOf(std::span<const std::uint8_t> data) {
+  if (data.size() < xmpKeyword.size() ||
+      std::memcmp(data.data(), xmpKeyword.data(), xmpKeyword.size()) != 0) {
+    return std::nullopt;
+  }
+  // The compression flag and method, then the language tag and the translated keyword.
+  std::span<const std::uint8_t> rest = data.subspan(xmpKeyword.size());
+  if (rest.size() < 2 || rest[0] > 1) {
+    return std::vector<std::uint8_t>{};
+  }
+  const bool compressed = rest[0] == 1;
+  rest = rest.subspan(2);
+  for (int field = 0; field < 2; ++field) {
+    const auto end = std::find(rest.begin(), rest.end(), 0);
+    if (end == rest.end()) {
+      return std::vector<std::uint8_t>{};
+    }
+    rest = rest.subspan(static_cast<std::size_t>(end - rest.begin()) + 1);
+  }
+  if (compressed) {
+    std::vector<std::uint8_t> packet = inflated(rest);
+    return packet.size() <= maxCarriedMetadataBytes ? packet : std::vector<std::uint8_t>{};
+  }
+  return std::vector<std::uint8_t>(rest.begin(), rest.end());
 }
 
 void putBigEndian(std::uint8_t* out, std::uint32_t value) {
@@ -90,14 +126,25 @@ PictureHeaders readPngHeaders(const ByteSource& source) {
     } else if (isChunk(type, "eXIf") && length <= maxMetadataBytes &&
                headers.metadata.exif.empty()) {
       headers.metadata.exif = source.read(pos + 8, length);
+    } else if (isText(type) && roomFor(headers.metadata, length)) {
+      std::vector<std::uint8_t> data = source.read(pos + 8, length);
+      std::optional<std::vector<std::uint8_t>> xmp;
+      if (isChunk(type, "iTXt") && (xmp = xmpOf(data))) {
+        if (headers.metadata.xmp.empty() && roomFor(headers.metadata, xmp->size())) {
+          headers.metadata.xmp = std::move(*xmp);
+        }
+      } else {
+        data.insert(data.begin(), type, type + 4);
+        headers.metadata.comments.push_back(std::move(data));
+      }
     } else if (isChunk(type, "pHYs") && length == 9) {
       const std::vector<std::uint8_t> data = source.read(pos + 8, length);
       if (data.size() == 9 && bigEndian32(&data[0]) != 0 && bigEndian32(&data[4]) != 0 &&
           data[8] <= 1) {
-        headers.metadata.resolution = Resolution{
-            .x = bigEndian32(&data[0]),
-            .y = bigEndian32(&data[4]),
-            .unit = data[8] == 1 ? Resolution::Unit::Metre : Resolution::Unit::None};
+        headers.metadata.resolution =
+            Resolution{.x = bigEndian32(&data[0]),
+                       .y = bigEndian32(&data[4]),
+                       .unit = data[8] == 1 ? Resolution::Unit::Metre : Resolution::Unit::None};
       }
     } else if (isChunk(type, "iCCP") && length <= maxMetadataBytes &&
                headers.metadata.icc.empty()) {
@@ -165,12 +212,29 @@ std::unique_ptr<MetadataWriter> pngMetadataWriter(ByteSink& file, const Metadata
           const std::vector<std::uint8_t> phys = chunk("pHYs", data);
           out.insert(out.end(), phys.begin(), phys.end());
         }
+        if (!metadata.xmp.empty()) {
+          std::vector<std::uint8_t> data(xmpKeyword.begin(), xmpKeyword.end());
+          data.insert(data.end(), {0, 0, 0, 0});  // uncompressed, no language, no translation
+          data.insert(data.end(), metadata.xmp.begin(), metadata.xmp.end());
+          const std::vector<std::uint8_t> itxt = chunk("iTXt", data);
+          out.insert(out.end(), itxt.begin(), itxt.end());
+        }
+        for (const std::vector<std::uint8_t>& comment : metadata.comments) {
+          if (comment.size() >= 4) {
+            const std::string type(comment.begin(), comment.begin() + 4);
+            const std::vector<std::uint8_t> text =
+                chunk(type.c_str(), std::span(comment).subspan(4));
+            out.insert(out.end(), text.begin(), text.end());
+          }
+        }
+        const bool textsReplaced = !metadata.xmp.empty() || !metadata.comments.empty();
         for (std::size_t pos = headerEnd; pos + 12 <= head.size();) {
           const std::size_t end = pos + bigEndian32(&head[pos]) + 12;
           const std::uint8_t* type = &head[pos + 4];
           const bool replaced = (isChunk(type, "iCCP") && !metadata.icc.empty()) ||
                                 (isChunk(type, "eXIf") && !metadata.exif.empty()) ||
-                                (isChunk(type, "pHYs") && metadata.resolution);
+                                (isChunk(type, "pHYs") && metadata.resolution) ||
+                                (isText(type) && textsReplaced);
           if (!replaced) {
             out.insert(out.end(), head.begin() + static_cast<std::ptrdiff_t>(pos),
                        head.begin() + static_cast<std::ptrdiff_t>(std::min(end, head.size())));

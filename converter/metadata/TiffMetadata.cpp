@@ -3,6 +3,9 @@
 #include "converter/metadata/FormatMetadata.h"
 #include "converter/metadata/TiffDirectory.h"
 
+#include <algorithm>
+#include <iterator>
+
 namespace karvelo::converter {
 
 namespace {
@@ -14,13 +17,58 @@ constexpr std::uint16_t tagOrientation = 274;
 constexpr std::uint16_t tagXResolution = 282;
 constexpr std::uint16_t tagYResolution = 283;
 constexpr std::uint16_t tagResolutionUnit = 296;
+constexpr std::uint16_t tagXmp = 700;
+constexpr std::uint16_t tagIptc = 33723;
+constexpr std::uint16_t typeByte = 1;
+constexpr std::uint16_t typeAscii = 2;
 constexpr std::uint16_t typeShort = 3;
+// The descriptive tags carried over: description, maker, model, software, date, artist and
+// copyright.
+constexpr std::uint16_t textTags[] = {270, 271, 272, 305, 306, 315, 33432};
 constexpr std::uint16_t typeRational = 5;
 
 bool headerTag(std::uint16_t tag) {
   return tag == tagWidth || tag == tagHeight || tag == tagCompression || tag == tagOrientation ||
          tag == tagXResolution || tag == tagYResolution || tag == tagResolutionUnit ||
-         tag == tiffTagIccProfile || tag == tiffTagExifIfd || tag == tiffTagGpsIfd;
+         tag == tiffTagIccProfile || tag == tiffTagExifIfd || tag == tiffTagGpsIfd ||
+         tag == tagXmp || tag == tagIptc ||
+         std::find(std::begin(textTags), std::end(textTags), tag) != std::end(textTags);
+}
+
+// The blocks of a first directory carried unread, within the limit for them.
+void readCarried(const TiffIfd& first, Metadata& metadata) {
+  const auto carry = [&](std::uint16_t tag, std::vector<std::uint8_t>& into) {
+    const TiffEntry* entry = first.find(tag);
+    if (entry && !entry->value.empty() && roomFor(metadata, entry->value.size())) {
+      into = entry->value;
+    }
+  };
+  carry(tagXmp, metadata.xmp);
+  carry(tagIptc, metadata.iptc);
+  for (const std::uint16_t tag : textTags) {
+    if (const TiffEntry* entry = first.find(tag); entry && entry->type == typeAscii) {
+      carry(tag, metadata.tiffText[tag]);
+      if (metadata.tiffText[tag].empty()) {
+        metadata.tiffText.erase(tag);
+      }
+    }
+  }
+}
+
+// The carried blocks as entries of a first directory: the XMP packet as bytes, the IPTC data as
+// they stood (whatever type the source gave them, they are a byte stream).
+void putCarried(TiffIfd& first, const Metadata& metadata) {
+  const auto put = [&](std::uint16_t tag, std::uint16_t type,
+                       const std::vector<std::uint8_t>& value) {
+    if (!value.empty()) {
+      first.put({tag, type, static_cast<std::uint32_t>(value.size()), value});
+    }
+  };
+  put(tagXmp, typeByte, metadata.xmp);
+  put(tagIptc, tiffTypeUndefined, metadata.iptc);
+  for (const auto& [tag, value] : metadata.tiffText) {
+    put(tag, typeAscii, value);
+  }
 }
 
 // The resolution of a directory; a unit the tags leave out is the inch.
@@ -28,8 +76,8 @@ std::optional<Resolution> resolutionOf(const TiffIfd& ifd) {
   const auto x = ifd.fraction(tagXResolution);
   const auto y = ifd.fraction(tagYResolution);
   const std::uint32_t unit = ifd.number(tagResolutionUnit).value_or(2);
-  if (!x || !y || x->first == 0 || x->second == 0 || y->first == 0 || y->second == 0 ||
-      unit < 1 || unit > 3) {
+  if (!x || !y || x->first == 0 || x->second == 0 || y->first == 0 || y->second == 0 || unit < 1 ||
+      unit > 3) {
     return std::nullopt;
   }
   return Resolution{x->first, x->second, y->first, y->second,
@@ -51,10 +99,12 @@ void putResolution(TiffIfd& ifd, const Resolution& resolution, bool bigEndian) {
            rational(resolution.x, resolution.xDenominator * (metre ? 100 : 1))});
   ifd.put({tagYResolution, typeRational, 1,
            rational(resolution.y, resolution.yDenominator * (metre ? 100 : 1))});
-  const std::uint16_t unit = resolution.unit == Resolution::Unit::Inch ? 2
+  const std::uint16_t unit = resolution.unit == Resolution::Unit::Inch   ? 2
                              : resolution.unit == Resolution::Unit::None ? 1
-                                                                          : 3;
-  ifd.put({tagResolutionUnit, typeShort, 1,
+                                                                         : 3;
+  ifd.put({tagResolutionUnit,
+           typeShort,
+           1,
            {static_cast<std::uint8_t>(bigEndian ? 0 : unit),
             static_cast<std::uint8_t>(bigEndian ? unit : 0)}});
 }
@@ -72,8 +122,9 @@ TiffIfd exifPart(const TiffIfd& ifd) {
   return part;
 }
 
-// Rewrites the finished file's first directory at its end with the profile and the EXIF and GPS
-// directories added, and points the header at it; the pixel data stays where it is.
+// Rewrites the finished file's first directory at its end with the profile, the resolution, the
+// EXIF and GPS directories and the carried blocks added, and points the header at it; the pixel
+// data stays where it is.
 class TiffMetadataWriter final : public PassingWriter {
  public:
   TiffMetadataWriter(ByteSink& file, const Metadata& metadata)
@@ -96,6 +147,7 @@ class TiffMetadataWriter final : public PassingWriter {
     if (metadata_.resolution) {
       putResolution(*first, *metadata_.resolution, header->bigEndian);
     }
+    putCarried(*first, metadata_);
     const MemorySource exif(metadata_.exif);
     if (const auto exifHeader = readTiffHeader(exif)) {
       if (const auto exifFirst = readTiffIfd(exif, exifHeader->bigEndian, exifHeader->firstIfd)) {
@@ -141,6 +193,7 @@ PictureHeaders readTiffHeaders(const ByteSource& source) {
   if (const TiffEntry* icc = first->find(tiffTagIccProfile)) {
     headers.metadata.icc = icc->value;
   }
+  readCarried(*first, headers.metadata);
   const TiffIfd exif = exifPart(*first);
   if (!exif.children.empty()) {
     headers.metadata.exif = exifBlockOf(exif);

@@ -15,6 +15,7 @@ constexpr std::size_t chunkHeader = 8;
 constexpr std::uint8_t flagIcc = 0x20;
 constexpr std::uint8_t flagAlpha = 0x10;
 constexpr std::uint8_t flagExif = 0x08;
+constexpr std::uint8_t flagXmp = 0x04;
 constexpr std::uint8_t flagAnimation = 0x02;
 
 bool isChunk(const std::uint8_t* type, const char* name) { return std::memcmp(type, name, 4) == 0; }
@@ -80,6 +81,9 @@ PictureHeaders readWebpHeaders(const ByteSource& source) {
       sized = true;
     } else if (isChunk(head, "ICCP") && length <= maxMetadataBytes) {
       headers.metadata.icc = source.read(pos + chunkHeader, length);
+    } else if (isChunk(head, "XMP ") && headers.metadata.xmp.empty() &&
+               roomFor(headers.metadata, length)) {
+      headers.metadata.xmp = source.read(pos + chunkHeader, length);
     } else if (isChunk(head, "EXIF") && length <= maxMetadataBytes) {
       headers.metadata.exif = source.read(pos + chunkHeader, length);
       // Some writers keep the JPEG-style header in front of the TIFF structure.
@@ -102,7 +106,8 @@ namespace {
 
 // Turns the encoder's simple or extended file into an extended one that declares the metadata:
 // the head is the RIFF header and the first chunk's header with the bitstream's size fields (or
-// the whole VP8X chunk); the ICC profile follows the VP8X chunk, the EXIF data goes last.
+// the whole VP8X chunk); the ICC profile follows the VP8X chunk, the EXIF data and the XMP packet
+// go last.
 class WebpMetadataWriter final : public HeadRewriter {
  public:
   WebpMetadataWriter(ByteSink& file, const Metadata& metadata)
@@ -115,8 +120,11 @@ class WebpMetadataWriter final : public HeadRewriter {
     std::vector<std::uint8_t> tail;
     if (!metadata_.exif.empty()) {
       appendChunk(tail, "EXIF", metadata_.exif);
-      file_.append(tail);
     }
+    if (!metadata_.xmp.empty()) {
+      appendChunk(tail, "XMP ", metadata_.xmp);
+    }
+    file_.append(tail);
     std::vector<std::uint8_t> riffSize;
     putLittle(riffSize, static_cast<std::uint32_t>(file_.size() - 8), 4);
     file_.writeAt(4, riffSize);
@@ -154,7 +162,8 @@ class WebpMetadataWriter final : public HeadRewriter {
       return {head.begin(), head.end()};  // not a bitstream this knows: left as it is
     }
     vp8x[0] = static_cast<std::uint8_t>(flags | (metadata_.icc.empty() ? 0 : flagIcc) |
-                                        (metadata_.exif.empty() ? 0 : flagExif));
+                                        (metadata_.exif.empty() ? 0 : flagExif) |
+                                        (metadata_.xmp.empty() ? 0 : flagXmp));
     appendChunk(out, "VP8X", vp8x);
     if (!metadata_.icc.empty()) {
       appendChunk(out, "ICCP", metadata_.icc);

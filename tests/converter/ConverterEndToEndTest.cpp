@@ -110,8 +110,8 @@ std::string deepPng(PixelSize size, std::uint16_t value, const Resolution& densi
            reinterpret_cast<const Bytef*>(rows.data()), static_cast<uLong>(rows.size()));
   data.resize(length);
   return "\x89PNG\r\n\x1A\n" +
-         pngChunk("IHDR", bigEndian(size.width) + bigEndian(size.height) +
-                              std::string("\x10\0\0\0\0", 5)) +
+         pngChunk("IHDR",
+                  bigEndian(size.width) + bigEndian(size.height) + std::string("\x10\0\0\0\0", 5)) +
          pngChunk("pHYs", bigEndian(density.x) + bigEndian(density.y) +
                               std::string(1, density.unit == Resolution::Unit::Metre ? 1 : 0)) +
          pngChunk("IDAT", data) + pngChunk("IEND", "");
@@ -130,10 +130,10 @@ std::string deepTiff(PixelSize size, std::uint16_t value, const Resolution& dens
   const std::uint32_t pixels = values + 16;
   const std::uint32_t unit = density.unit == Resolution::Unit::Inch ? 2 : 3;
   const std::uint32_t table[entries][3] = {
-      {256, 4, size.width}, {257, 4, size.height}, {258, 3, 16}, {259, 3, 1},
-      {262, 3, 1},          {273, 4, pixels},      {277, 3, 1},  {278, 4, size.height},
-      {279, 4, size.width * size.height * 2},      {282, 5, values}, {283, 5, values + 8},
-      {296, 3, unit}};
+      {256, 4, size.width}, {257, 4, size.height}, {258, 3, 16},
+      {259, 3, 1},          {262, 3, 1},           {273, 4, pixels},
+      {277, 3, 1},          {278, 4, size.height}, {279, 4, size.width * size.height * 2},
+      {282, 5, values},     {283, 5, values + 8},  {296, 3, unit}};
   put(8, 4);
   put(entries, 2);
   for (const auto& [tag, type, number] : table) {
@@ -157,6 +157,109 @@ int firstSample(const Image& image) {
     std::memcpy(&sample, image.pixels.data(), 2);
   }
   return sample;
+}
+
+// Little- or big-endian numbers as file bytes.
+std::string bigEndian(std::uint32_t n, int bytes) {
+  std::string out;
+  for (int i = bytes - 1; i >= 0; --i) {
+    out += static_cast<char>(n >> (8 * i));
+  }
+  return out;
+}
+std::string littleEndian(std::uint32_t n, int bytes) {
+  std::string out;
+  for (int i = 0; i < bytes; ++i) {
+    out += static_cast<char>(n >> (8 * i));
+  }
+  return out;
+}
+
+std::vector<std::uint8_t> asBytes(const std::string& text) { return {text.begin(), text.end()}; }
+
+// A JPEG segment: its marker, its length and the payload.
+std::string jpegSegment(std::uint8_t marker, const std::string& payload) {
+  return std::string{'\xFF', static_cast<char>(marker)} +
+         bigEndian(static_cast<std::uint32_t>(payload.size() + 2), 2) + payload;
+}
+
+// The JPEG with segments put in after its start and any segments up to the last APP1.
+std::string withJpegSegments(std::string jpeg, const std::string& segments) {
+  std::size_t pos = 2;
+  while (pos + 4 <= jpeg.size() && jpeg[pos] == '\xFF' &&
+         (jpeg[pos + 1] == '\xE0' || jpeg[pos + 1] == '\xE1')) {
+    pos += 2 + (std::uint8_t(jpeg[pos + 2]) << 8 | std::uint8_t(jpeg[pos + 3]));
+  }
+  return jpeg.insert(pos, segments);
+}
+
+// The PNG with chunks put in after its header.
+std::string withPngChunks(std::string png, const std::string& chunks) {
+  return png.insert(8 + 25, chunks);
+}
+
+// A simple WebP made extended, declaring and holding an XMP packet after its bitstream.
+std::string withWebpXmp(const std::string& webp, PixelSize size, const std::string& xmp) {
+  const std::string vp8x = "VP8X" + littleEndian(10, 4) + std::string("\x04\0\0\0", 4) +
+                           littleEndian(size.width - 1, 3) + littleEndian(size.height - 1, 3);
+  std::string body = "WEBP" + vp8x + webp.substr(12) + "XMP " +
+                     littleEndian(static_cast<std::uint32_t>(xmp.size()), 4) + xmp;
+  if (xmp.size() % 2 != 0) {
+    body += '\0';
+  }
+  return "RIFF" + littleEndian(static_cast<std::uint32_t>(body.size()), 4) + body;
+}
+
+// An uncompressed little-endian RGB TIFF of flat gray with the extra entries given as tag, type
+// and value bytes.
+std::string tiffWith(PixelSize size,
+                     std::map<std::uint16_t, std::pair<std::uint16_t, std::string>> extra) {
+  const std::uint32_t pixelBytes = size.width * size.height * 3;
+  extra[256] = {4, littleEndian(size.width, 4)};
+  extra[257] = {4, littleEndian(size.height, 4)};
+  extra[258] = {3, littleEndian(8, 2) + littleEndian(8, 2) + littleEndian(8, 2)};
+  extra[259] = {3, littleEndian(1, 2)};
+  extra[262] = {3, littleEndian(2, 2)};
+  extra[273] = {4, ""};  // the strip's offset, known once the values are laid out
+  extra[277] = {3, littleEndian(3, 2)};
+  extra[278] = {4, littleEndian(size.height, 4)};
+  extra[279] = {4, littleEndian(pixelBytes, 4)};
+  const std::uint32_t valuesAt = 8 + 2 + 12 * static_cast<std::uint32_t>(extra.size()) + 4;
+  std::string directory = littleEndian(static_cast<std::uint32_t>(extra.size()), 2);
+  std::string values;
+  for (const auto& [tag, typed] : extra) {
+    const auto& [type, value] = typed;
+    const std::uint32_t unit = type == 3 ? 2 : type == 4 ? 4 : 1;
+    const std::uint32_t count = tag == 273 ? 1 : static_cast<std::uint32_t>(value.size()) / unit;
+    directory += littleEndian(tag, 2) + littleEndian(type, 2) + littleEndian(count, 4);
+    if (tag == 273) {
+      directory += "STRP";
+    } else if (value.size() <= 4) {
+      directory += value + std::string(4 - value.size(), '\0');
+    } else {
+      directory += littleEndian(valuesAt + static_cast<std::uint32_t>(values.size()), 4);
+      values += value + std::string(value.size() % 2, '\0');
+    }
+  }
+  directory += littleEndian(0, 4);
+  std::string tiff = std::string("II*\0", 4) + littleEndian(8, 4) + directory + values;
+  tiff.replace(tiff.find("STRP"), 4, littleEndian(static_cast<std::uint32_t>(tiff.size()), 4));
+  return tiff + std::string(pixelBytes, '\x80');
+}
+
+// An XMP packet with the orientation and pixel size in attributes or elements as given, a
+// creator, and the padding that lets it be edited in place.
+std::string xmpPacket(const std::string& properties, const std::string& elements) {
+  return "<?xpacket begin=\"\xEF\xBB\xBF\" id=\"W5M0MpCehiHzreSzNTczkc9d\"?>"
+         "<x:xmpmeta xmlns:x=\"adobe:ns:meta/\"><rdf:RDF "
+         "xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\"><rdf:Description "
+         "rdf:about=\"\" xmlns:tiff=\"http://ns.adobe.com/tiff/1.0/\" "
+         "xmlns:exif=\"http://ns.adobe.com/exif/1.0/\" "
+         "xmlns:dc=\"http://purl.org/dc/elements/1.1/\" " +
+         properties + ">" + elements +
+         "<dc:creator><rdf:Seq><rdf:li>Ada Example</rdf:li></rdf:Seq></dc:creator>"
+         "</rdf:Description></rdf:RDF></x:xmpmeta>" +
+         std::string(200, ' ') + "<?xpacket end=\"w\"?>";
 }
 
 // The smallest ICC profile header: its size, version 2.1, a display profile of the colour space,
@@ -357,6 +460,143 @@ TEST_F(ConverterEndToEnd, ResultsKeepTheResolutionSamplesAndChromaSamplingOfThei
 #endif
       EXPECT_EQ(firstSample(result.image), firstSample(source.image)) << c.name;
     }
+  }
+}
+
+TEST_F(ConverterEndToEnd, ResultsKeepXmpIptcCommentsAndDescriptiveTagsWithTheXmpMadeTrue) {
+  struct Case {
+    const char* name;
+    std::string file;
+    PixelSize result;  // the upright size at half scale
+    Metadata carried;  // what the source carries besides its XMP, as written into it
+    // What the result's XMP must say (empty: the source has none, or a damaged one).
+    std::vector<std::string> xmpSays;
+  };
+  const PixelSize size{96, 64};
+  const auto encoded = [&](PictureFormat format, std::vector<std::uint8_t> exif = {}) {
+    Picture picture;
+    picture.image = texture(size, ColorModel::Rgb);
+    picture.hints.lossless = true;
+    picture.metadata.exif = std::move(exif);
+    const fs::path path = folder / "in" / "plain";
+    writePicture(path, picture, format);
+    return readFile(path);
+  };
+  const std::string xmpTag("http://ns.adobe.com/xap/1.0/\0", 29);
+  const std::string extendedXmp = std::string("http://ns.adobe.com/xmp/extension/\0", 35) +
+                                  std::string(32, 'A') + bigEndian(9, 4) + bigEndian(0, 4) +
+                                  "<x:x>.</x:x>";
+  const std::string iptc = std::string(
+                               "Photoshop 3.0\0"
+                               "8BIM\x04\x04\0\0",
+                               22) +
+                           bigEndian(10, 4) + std::string("\x1C\x02\x05\0\x05Title\0", 11);
+  const std::string turnedXmp =
+      xmpPacket("tiff:Orientation=\"6\" exif:PixelXDimension=\"96\" exif:PixelYDimension='64'", "");
+  const std::string elementXmp = xmpPacket(
+      "",
+      "<tiff:Orientation>1</tiff:Orientation><tiff:ImageWidth>96</tiff:ImageWidth>"
+      "<tiff:ImageLength> 64 </tiff:ImageLength><exif:PixelXDimension>96</exif:PixelXDimension>");
+  const std::string zText = [] {
+    const std::string text = "Written by hand";
+    uLongf length = compressBound(static_cast<uLong>(text.size()));
+    std::string data(length, '\0');
+    compress(reinterpret_cast<Bytef*>(data.data()), &length,
+             reinterpret_cast<const Bytef*>(text.data()), static_cast<uLong>(text.size()));
+    return std::string("Comment\0\0", 9) + data.substr(0, length);
+  }();
+  const std::string pngTexts[] = {std::string("Title\0A title", 13), zText,
+                                  std::string("Author\0\0\0de\0Autor\0Ada", 22)};
+  const std::map<std::uint16_t, std::string> tiffText = {
+      {270, "A test picture"},      {271, "Maker"},       {272, "Model 1"},  {305, "Hand-made"},
+      {306, "2024:01:02 03:04:05"}, {315, "Ada Example"}, {33432, "(c) Ada"}};
+  std::map<std::uint16_t, std::pair<std::uint16_t, std::string>> tiffEntries = {
+      {700, {1, elementXmp}}, {33723, {7, iptc.substr(14)}}};
+  using Blocks = std::vector<std::vector<std::uint8_t>>;
+  const auto carried = [](Blocks extendedXmp, std::vector<std::uint8_t> iptc, Blocks comments,
+                          std::map<std::uint16_t, std::vector<std::uint8_t>> tiffText = {}) {
+    Metadata metadata;
+    metadata.extendedXmp = std::move(extendedXmp);
+    metadata.iptc = std::move(iptc);
+    metadata.comments = std::move(comments);
+    metadata.tiffText = std::move(tiffText);
+    return metadata;
+  };
+  std::map<std::uint16_t, std::vector<std::uint8_t>> tiffTextBytes;
+  for (const auto& [tag, text] : tiffText) {
+    tiffEntries[tag] = {2, text + '\0'};
+    tiffTextBytes[tag] = asBytes(text + '\0');
+  }
+  const std::vector<std::string> sizedXmp = {"tiff:ImageWidth>48<", "tiff:ImageLength>32<",
+                                             "exif:PixelXDimension>48<", "Ada Example"};
+  const std::vector<Case> cases = {
+      // Turned: the XMP stands upright with the EXIF, at the result's size.
+      {"turned.jpg",
+       withJpegSegments(encoded(PictureFormat::Jpeg, exifBlock(6)),
+                        jpegSegment(0xE1, xmpTag + turnedXmp) + jpegSegment(0xE1, extendedXmp) +
+                            jpegSegment(0xED, iptc) + jpegSegment(0xFE, "First comment") +
+                            jpegSegment(0xFE, "Second")),
+       {32, 48},
+       carried({asBytes(extendedXmp)}, asBytes(iptc),
+               {asBytes("First comment"), asBytes("Second")}),
+       {"tiff:Orientation=\"1\"", "exif:PixelXDimension=\"32\"", "exif:PixelYDimension='48'",
+        "Ada Example"}},
+      {"texts.png",
+       withPngChunks(encoded(PictureFormat::Png),
+                     pngChunk("iTXt", std::string("XML:com.adobe.xmp\0\0\0\0\0", 22) + elementXmp) +
+                         pngChunk("tEXt", pngTexts[0]) + pngChunk("zTXt", pngTexts[1]) +
+                         pngChunk("iTXt", pngTexts[2])),
+       {48, 32},
+       carried({}, {},
+               {asBytes("tEXt" + pngTexts[0]), asBytes("zTXt" + pngTexts[1]),
+                asBytes("iTXt" + pngTexts[2])}),
+       sizedXmp},
+      // A compressed XMP packet that does not inflate is left out; the picture converts.
+      {"damaged.png",
+       withPngChunks(encoded(PictureFormat::Png),
+                     pngChunk("iTXt", std::string("XML:com.adobe.xmp\0\1\0\0\0", 22) + "not zlib")),
+       {48, 32},
+       carried({}, {}, {}),
+       {}},
+      {"tags.tif",
+       tiffWith(size, tiffEntries),
+       {48, 32},
+       carried({}, asBytes(iptc.substr(14)), {}, tiffTextBytes),
+       sizedXmp},
+      // Not made where the system has no WebP codec.
+      {"xmp.webp",
+       platformWrites(PictureFormat::Webp)
+           ? withWebpXmp(encoded(PictureFormat::Webp), size, elementXmp)
+           : "",
+       {48, 32},
+       carried({}, {}, {}),
+       sizedXmp},
+  };
+  for (const Case& c : cases) {
+    if (c.file.empty()) {
+      continue;
+    }
+    const fs::path in = folder / "in" / c.name;
+    std::ofstream(in, std::ios::binary) << c.file;
+    const RunResult run = converter->run(sourceAndDest(in, folder / "out") + " /m:r /r:0.5");
+    ASSERT_EQ(run.exitCode, 0) << c.name << ": " << run.errorOutput;
+    const Picture source = readPicture(in);
+    const Picture result = readPicture(folder / "out" / c.name);
+    EXPECT_EQ(result.image.size, c.result) << c.name;
+    for (const Metadata* metadata : {&source.metadata, &result.metadata}) {
+      const char* which = metadata == &source.metadata ? " (source)" : " (result)";
+      EXPECT_EQ(metadata->extendedXmp, c.carried.extendedXmp) << c.name << which;
+      EXPECT_EQ(metadata->iptc, c.carried.iptc) << c.name << which;
+      EXPECT_EQ(metadata->comments, c.carried.comments) << c.name << which;
+      EXPECT_EQ(metadata->tiffText, c.carried.tiffText) << c.name << which;
+    }
+    const std::string xmp(result.metadata.xmp.begin(), result.metadata.xmp.end());
+    EXPECT_EQ(xmp.empty(), c.xmpSays.empty()) << c.name;
+    for (const std::string& says : c.xmpSays) {
+      EXPECT_NE(xmp.find(says), std::string::npos) << c.name << " lacks " << says;
+    }
+    // The padding took up the change, so the packet kept its length.
+    EXPECT_EQ(result.metadata.xmp.size(), source.metadata.xmp.size()) << c.name;
   }
 }
 
@@ -837,9 +1077,9 @@ TEST_F(ConverterEndToEnd, SlotsAreHeldWhileConvertingAndFreedWhenTheHolderDies) 
   auto startHolders = [&](const fs::path& trace) {
     std::vector<StartedConverter> holders;
     for (unsigned i = 0; i < slots; ++i) {
-      holders.push_back(
-          converter->startStoppedBeforeRename(sourceAndDest(source, folder / "out") + " /m:r /r:0.5 /o",
-                                              {"MULTICONV_SLOT_TRACE=" + utf8(trace)}));
+      holders.push_back(converter->startStoppedBeforeRename(
+          sourceAndDest(source, folder / "out") + " /m:r /r:0.5 /o",
+          {"MULTICONV_SLOT_TRACE=" + utf8(trace)}));
     }
     return holders;
   };
