@@ -181,27 +181,36 @@ void weigh(const std::uint8_t* in, Pixel* out, std::size_t width) {
   }
 }
 
+// Calls `visit` with the model's channels and whether the last one is alpha, as template
+// arguments, so that the loops over a row are compiled for each layout.
+template <typename Visit>
+void withLayout(ColorModel model, Visit visit) {
+  switch (model) {
+    case ColorModel::Gray:
+      visit.template operator()<1, false>();
+      break;
+    case ColorModel::GrayAlpha:
+      visit.template operator()<2, true>();
+      break;
+    case ColorModel::Rgb:
+      visit.template operator()<3, false>();
+      break;
+    case ColorModel::Rgba:
+      visit.template operator()<4, true>();
+      break;
+    case ColorModel::Cmyk:
+      visit.template operator()<4, false>();
+      break;
+  }
+}
+
 }  // namespace
 
 template <typename Sample>
 void Resampler::weighRow(std::span<const std::uint8_t> row) {
-  switch (model_) {
-    case ColorModel::Gray:
-      weigh<1, false, Sample>(row.data(), weighted_.data(), weighted_.size());
-      break;
-    case ColorModel::GrayAlpha:
-      weigh<2, true, Sample>(row.data(), weighted_.data(), weighted_.size());
-      break;
-    case ColorModel::Rgb:
-      weigh<3, false, Sample>(row.data(), weighted_.data(), weighted_.size());
-      break;
-    case ColorModel::Rgba:
-      weigh<4, true, Sample>(row.data(), weighted_.data(), weighted_.size());
-      break;
-    case ColorModel::Cmyk:
-      weigh<4, false, Sample>(row.data(), weighted_.data(), weighted_.size());
-      break;
-  }
+  withLayout(model_, [&]<std::size_t channels, bool alpha>() {
+    weigh<channels, alpha, Sample>(row.data(), weighted_.data(), weighted_.size());
+  });
 }
 
 void Resampler::filterAcross(std::span<const std::uint8_t> row, std::vector<Pixel>& filtered) {
@@ -241,22 +250,31 @@ void Resampler::emit(std::vector<Pixel>& sums) {
   out_(result_);
 }
 
-template <typename Sample>
-void Resampler::emitRow(std::vector<Pixel>& sums) {
-  const auto channels = static_cast<std::size_t>(channels_);
-  const bool alpha = hasAlpha(model_);
-  std::uint8_t* out = result_.data();
-  for (Pixel& sum : sums) {
+namespace {
+
+// The sums as samples, colour unweighted by alpha, rounded and clamped.
+template <std::size_t channels, bool alpha, typename Sample, typename Pixel>
+void unweigh(Pixel* sums, std::size_t width, std::uint8_t* out) {
+  for (std::size_t x = 0; x < width; ++x, out += channels * sizeof(Sample)) {
+    Pixel& sum = sums[x];
     const float a = sum[channels - 1];
     const float unweight = alpha ? (a > 0.0F ? maxSample<Sample> / a : 0.0F) : 1.0F;
-    Sample samples[4];
+    Sample samples[channels];
     for (std::size_t c = 0; c < channels; ++c) {
       samples[c] = toSample<Sample>(alpha && c + 1 == channels ? a : sum[c] * unweight);
     }
-    std::memcpy(out, samples, channels * sizeof(Sample));
-    out += channels * sizeof(Sample);
+    std::memcpy(out, samples, sizeof samples);
     sum = Pixel{};
   }
+}
+
+}  // namespace
+
+template <typename Sample>
+void Resampler::emitRow(std::vector<Pixel>& sums) {
+  withLayout(model_, [&]<std::size_t channels, bool alpha>() {
+    unweigh<channels, alpha, Sample>(sums.data(), sums.size(), result_.data());
+  });
 }
 
 }  // namespace karvelo::converter

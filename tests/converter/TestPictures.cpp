@@ -71,6 +71,26 @@ Image texture(PixelSize size, ColorModel model) {
   return image;
 }
 
+Image textLike(PixelSize size) {
+  Image image = Image::blank(size, ColorModel::Rgb);
+  for (std::uint32_t y = 0; y < size.height; ++y) {
+    for (std::uint32_t x = 0; x < size.width; ++x) {
+      // Cells of 7 x 12 pixels, each a letter of one-pixel strokes chosen by its place: a stem,
+      // a bar at the top, middle or foot, a second stem, with blank lines between lines of text.
+      const std::uint32_t letter = (x / 7 * 2654435761U) ^ (y / 12 * 40503U);
+      const std::uint32_t cx = x % 7;
+      const std::uint32_t cy = y % 12;
+      const bool ink = cy < 9 && cx < 5 &&
+                       ((cx == 0 && (letter & 1)) || (cx == 4 && (letter & 2)) ||
+                        (cy == 0 && (letter & 4)) || (cy == 4 && (letter & 8)) ||
+                        (cy == 8 && (letter & 16)));
+      std::uint8_t* pixel = image.pixels.data() + (std::size_t{y} * size.width + x) * 3;
+      pixel[0] = pixel[1] = pixel[2] = ink ? 20 : 245;
+    }
+  }
+  return image;
+}
+
 Image photoLike(PixelSize size) {
   Image image = Image::blank(size, ColorModel::Rgb);
   for (std::uint32_t y = 0; y < size.height; ++y) {

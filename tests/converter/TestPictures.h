@@ -28,6 +28,9 @@ Image ramp(PixelSize size, ColorModel model);
 // result shifted by a fraction of a pixel shows.
 Image texture(PixelSize size, ColorModel model);
 
+// Text-like: black letters of one-pixel strokes on white, as in a screenshot.
+Image textLike(PixelSize size);
+
 // Photo-like: smooth light and colour, textures of several sizes, sharp edges and a little grain.
 Image photoLike(PixelSize size);
 
