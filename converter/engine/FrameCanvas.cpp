@@ -38,7 +38,7 @@ void FrameCanvas::disposePrevious() {
       saved_->read(i, 0, part);
     }
     pixels_.read(down_.first + i, 0, row);
-    std::copy(part.begin(), part.end(), row.begin() + std::ptrdiff_t{across_.first} * 4);
+    std::copy(part.begin(), part.end(), row.begin() + static_cast<std::ptrdiff_t>(across_.first) * 4);
     pixels_.write(down_.first + i, row);
   }
 }
