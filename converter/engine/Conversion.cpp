@@ -143,7 +143,11 @@ void convertPicture(const ByteSource& source, PictureFormat format, const Conver
   const int orientation = headers.metadata.orientation;
   PixelSize target = targetSize(uprightSize(headers.size, orientation), options);
   checkFormatLimit(target, format);
-  checkAllFrames(target.area() * headers.frames, headers.frames, "result");
+  // All frames or pages of the result, as far as the headers tell: each in the first's proportion.
+  checkAllFrames(static_cast<std::uint64_t>(static_cast<double>(target.area()) *
+                                            static_cast<double>(headers.allPixels) /
+                                            static_cast<double>(headers.size.area())),
+                 headers.frames, "result");
 
   const std::unique_ptr<Decoder> decoder = codecs.decoder(format, source);
   DecodedRows rows = decoder->start(decodeAtLeast(headers.size, orientation, target));
