@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "converter/codecs/LibraryCodecs.h"
 #include "converter/core/ConversionError.h"
+#include "converter/engine/FrameCanvas.h"
 #include "converter/engine/RowStore.h"
+#include "converter/metadata/FormatMetadata.h"
 
 #include <gif_lib.h>
 #include <libimagequant.h>
@@ -42,8 +44,10 @@ struct DecoderClose {
   void operator()(GifFileType* gif) const { DGifCloseFile(gif, nullptr); }
 };
 
-// The first frame, painted onto the logical screen: rows outside the frame, and its transparent
-// pixels, are fully transparent.
+// The frames painted onto the logical screen. A still picture's frame is painted onto a
+// transparent screen row by row; an animation's frames are composed onto the screen kept in a
+// FrameCanvas, each as the frames before it left the screen. Rows outside the frame, and its
+// transparent pixels, show what lies beneath.
 class GifDecoder final : public Decoder {
  public:
   explicit GifDecoder(const ByteSource& source) : state_{SourceReader(source), nullptr} {}
@@ -54,68 +58,36 @@ class GifDecoder final : public Decoder {
     if (!gif_) {
       fail(error);
     }
-    int transparent = NO_TRANSPARENT_COLOR;
-    for (GifRecordType record = UNDEFINED_RECORD_TYPE; record != IMAGE_DESC_RECORD_TYPE;) {
-      check(DGifGetRecordType(gif_.get(), &record));
-      if (record == TERMINATE_RECORD_TYPE) {
-        damagedPicture("the GIF file holds no picture");
-      }
-      if (record == EXTENSION_RECORD_TYPE) {
-        int code = 0;
-        GifByteType* extension = nullptr;
-        check(DGifGetExtension(gif_.get(), &code, &extension));
-        GraphicsControlBlock control;
-        if (code == GRAPHICS_EXT_FUNC_CODE && extension != nullptr && extension[0] >= 4 &&
-            DGifExtensionToGCB(extension[0], extension + 1, &control) == GIF_OK) {
-          transparent = control.TransparentColor;
-        }
-        while (extension != nullptr) {
-          check(DGifGetExtensionNext(gif_.get(), &extension));
-        }
-      }
-    }
-    check(DGifGetImageDesc(gif_.get()));
-    frame_ = gif_->Image;
-    if (frame_.Width <= 0 || frame_.Height <= 0) {
-      damagedPicture("a GIF frame has no pixels");
-    }
     screen_ = {static_cast<std::uint32_t>(gif_->SWidth), static_cast<std::uint32_t>(gif_->SHeight)};
+    if (!startFrame()) {
+      damagedPicture("the GIF file holds no picture");
+    }
     if (screen_.width == 0 || screen_.height == 0) {
       screen_ = {static_cast<std::uint32_t>(frame_.Left + frame_.Width),
                  static_cast<std::uint32_t>(frame_.Top + frame_.Height)};
     }
-    const ColorMapObject* colors = frame_.ColorMap != nullptr ? frame_.ColorMap : gif_->SColorMap;
-    if (colors == nullptr) {
-      damagedPicture("the GIF file has no colour table");
+    if (gifFrameCount(state_.reader.source()) > 1) {
+      startCanvas();
     }
-    for (int i = 0; i < colors->ColorCount && i < 256; ++i) {
-      if (i != transparent) {
-        palette_[static_cast<std::size_t>(i)] = {colors->Colors[i].Red, colors->Colors[i].Green,
-                                                 colors->Colors[i].Blue, 255};
-      }
-    }
-    line_.resize(static_cast<std::size_t>(frame_.Width));
-    // Only the frame's rows that lie on the screen are kept.
-    visibleRows_ = static_cast<std::uint32_t>(
-        std::clamp<long>(static_cast<long>(screen_.height) - frame_.Top, 0, frame_.Height));
-    if (frame_.Interlace && visibleRows_ > 0) {
-      readInterlaced();
-    }
-    return {screen_, ColorModel::Rgba, 1.0, 1.0, {}};
+    return rows();
   }
 
   void readRow(std::span<std::uint8_t> row) override {
-    std::fill(row.begin(), row.end(), 0);
     const long frameRow = static_cast<long>(row_++) - frame_.Top;
-    if (frameRow < 0 || frameRow >= static_cast<long>(visibleRows_)) {
+    const bool inFrame = frameRow >= 0 && frameRow < static_cast<long>(visibleRows_);
+    if (inFrame) {
+      readLine(static_cast<std::uint32_t>(frameRow));
+    }
+    if (canvas_) {
+      pixels_.resize(line_.size() * 4);
+      for (std::size_t column = 0; inFrame && column < line_.size(); ++column) {
+        std::memcpy(pixels_.data() + column * 4, palette_[line_[column]].data(), 4);
+      }
+      canvas_->composeRow(row_ - 1, inFrame ? std::span(pixels_) : std::span<std::uint8_t>(), row);
       return;
     }
-    if (store_) {
-      store_->read(static_cast<std::uint32_t>(frameRow), 0, line_);
-    } else {
-      check(DGifGetLine(gif_.get(), line_.data(), frame_.Width));
-    }
-    for (int column = 0; column < frame_.Width; ++column) {
+    std::fill(row.begin(), row.end(), 0);
+    for (int column = 0; inFrame && column < frame_.Width; ++column) {
       const long x = frame_.Left + column;
       if (x >= 0 && x < static_cast<long>(screen_.width)) {
         std::memcpy(row.data() + x * 4, palette_[line_[static_cast<std::size_t>(column)]].data(),
@@ -124,10 +96,126 @@ class GifDecoder final : public Decoder {
     }
   }
 
+  std::optional<DecodedRows> nextFrame() override {
+    // The frame's rows below the screen are read past.
+    while (!store_ && linesRead_ < static_cast<std::uint32_t>(frame_.Height)) {
+      readLine(linesRead_);
+    }
+    if (!startFrame()) {
+      return std::nullopt;
+    }
+    if (!canvas_) {
+      startCanvas();
+    }
+    row_ = 0;
+    return rows();
+  }
+
  private:
+  DecodedRows rows() const {
+    DecodedRows rows{screen_, ColorModel::Rgba, 1.0, 1.0, {}};
+    rows.timing = timing_;
+    rows.loops = loops_;
+    return rows;
+  }
+
+  // Reads the blocks up to the next frame and its descriptor; false at the file's end.
+  bool startFrame() {
+    int transparent = NO_TRANSPARENT_COLOR;
+    timing_ = {};
+    for (GifRecordType record = UNDEFINED_RECORD_TYPE; record != IMAGE_DESC_RECORD_TYPE;) {
+      check(DGifGetRecordType(gif_.get(), &record));
+      if (record == TERMINATE_RECORD_TYPE) {
+        return false;
+      }
+      if (record == EXTENSION_RECORD_TYPE) {
+        readExtension(transparent);
+      }
+    }
+    check(DGifGetImageDesc(gif_.get()));
+    frame_ = gif_->Image;
+    if (frame_.Width <= 0 || frame_.Height <= 0) {
+      damagedPicture("a GIF frame has no pixels");
+    }
+    const ColorMapObject* colors = frame_.ColorMap != nullptr ? frame_.ColorMap : gif_->SColorMap;
+    if (colors == nullptr) {
+      damagedPicture("the GIF file has no colour table");
+    }
+    palette_ = {};
+    for (int i = 0; i < colors->ColorCount && i < 256; ++i) {
+      if (i != transparent) {
+        palette_[static_cast<std::size_t>(i)] = {colors->Colors[i].Red, colors->Colors[i].Green,
+                                                 colors->Colors[i].Blue, 255};
+      }
+    }
+    line_.resize(static_cast<std::size_t>(frame_.Width));
+    linesRead_ = 0;
+    // Only the frame's rows that lie on the screen are kept.
+    const std::uint32_t screenHeight =
+        screen_.height != 0 ? screen_.height
+                            : static_cast<std::uint32_t>(frame_.Top + frame_.Height);
+    visibleRows_ = static_cast<std::uint32_t>(
+        std::clamp<long>(static_cast<long>(screenHeight) - frame_.Top, 0, frame_.Height));
+    store_.reset();
+    if (frame_.Interlace) {
+      readInterlaced();
+    }
+    if (canvas_) {
+      drawOnCanvas();
+    }
+    return true;
+  }
+
+  void startCanvas() {
+    canvas_.emplace(screen_);
+    drawOnCanvas();
+  }
+
+  void drawOnCanvas() {
+    canvas_->beginFrame({static_cast<std::uint32_t>(frame_.Left),
+                         static_cast<std::uint32_t>(frame_.Top),
+                         static_cast<std::uint32_t>(frame_.Width),
+                         static_cast<std::uint32_t>(frame_.Height)},
+                        timing_.disposal);
+  }
+
+  // A frame's graphic control (delay, disposal, transparent colour), or the loop count of the
+  // application extension that browsers heed; the rest is read past.
+  void readExtension(int& transparent) {
+    int code = 0;
+    GifByteType* extension = nullptr;
+    check(DGifGetExtension(gif_.get(), &code, &extension));
+    GraphicsControlBlock control;
+    if (code == GRAPHICS_EXT_FUNC_CODE && extension != nullptr && extension[0] >= 4 &&
+        DGifExtensionToGCB(extension[0], extension + 1, &control) == GIF_OK) {
+      transparent = control.TransparentColor;
+      timing_.delayMs = static_cast<std::uint32_t>(std::max(control.DelayTime, 0)) * 10;
+      timing_.disposal = std::clamp(control.DisposalMode, 0, 3);
+    }
+    const bool looping = code == APPLICATION_EXT_FUNC_CODE && extension != nullptr &&
+                         extension[0] == 11 &&
+                         (std::memcmp(extension + 1, "NETSCAPE2.0", 11) == 0 ||
+                          std::memcmp(extension + 1, "ANIMEXTS1.0", 11) == 0);
+    while (extension != nullptr) {
+      check(DGifGetExtensionNext(gif_.get(), &extension));
+      if (looping && extension != nullptr && extension[0] >= 3 && extension[1] == 1 && !loops_) {
+        loops_ = littleEndian16(extension + 2);
+      }
+    }
+  }
+
+  void readLine(std::uint32_t frameRow) {
+    if (store_) {
+      store_->read(frameRow, 0, line_);
+    } else {
+      check(DGifGetLine(gif_.get(), line_.data(), frame_.Width));
+      ++linesRead_;
+    }
+  }
+
   // An interlaced frame comes in four passes over its rows, so its rows are gathered first.
   void readInterlaced() {
-    store_.emplace(line_.size(), visibleRows_);
+    store_.emplace(line_.size(), std::max<std::uint32_t>(visibleRows_, 1));
     constexpr int starts[] = {0, 4, 2, 1};
     constexpr int steps[] = {8, 8, 4, 2};
     for (int pass = 0; pass < 4; ++pass) {
@@ -159,9 +247,14 @@ class GifDecoder final : public Decoder {
   GifImageDesc frame_{};
   PixelSize screen_;
   std::uint32_t visibleRows_ = 0;
+  std::uint32_t linesRead_ = 0;
   std::array<std::array<std::uint8_t, 4>, 256> palette_{};
   std::vector<GifPixelType> line_;
   std::optional<RowStore> store_;
+  std::optional<FrameCanvas> canvas_;
+  std::vector<std::uint8_t> pixels_;
+  FrameTiming timing_;
+  std::optional<std::uint32_t> loops_;
   std::uint32_t row_ = 0;
 };
 
@@ -194,14 +287,21 @@ int writeSink(GifFileType* gif, const GifByteType* data, int length) {
   }
 }
 
-// A GIF needs one palette for the whole picture, so the rows are gathered (in memory, or on disk
-// when large), their colours counted band by band, and then remapped band by band.
+struct EncoderClose {
+  void operator()(GifFileType* gif) const { EGifCloseFile(gif, nullptr); }
+};
+
+// A GIF frame needs one palette for all its pixels, so its rows are gathered (in memory, or on
+// disk when large), their colours counted band by band, and then remapped band by band. The frames
+// of an animation are quantized one by one, each in its own palette: the first frame's is the
+// file's global one, the others' their own.
 class GifEncoder final : public Encoder {
  public:
   void start(const EncodedRows& result, ByteSink& sink) override {
     if (result.model != ColorModel::Rgba) {
       throw std::logic_error("GIF pictures are quantized from RGBA pixels");
     }
+    result_ = result;
     size_ = result.size;
     bandRows_ = static_cast<std::uint32_t>(
         std::clamp<std::uint64_t>(bandPixels / size_.width, 1, size_.height));
@@ -223,7 +323,27 @@ class GifEncoder final : public Encoder {
     store_->write(row_++, pixels);
   }
 
+  void nextFrame(const EncodedRows& frame) override {
+    writeFrame();
+    result_.timing = frame.timing;
+    row_ = 0;
+  }
+
   void finish() override {
+    writeFrame();
+    int error = 0;
+    const bool ok = EGifCloseFile(gif_.release(), &error) == GIF_OK;
+    if (state_.cause) {
+      std::rethrow_exception(state_.cause);
+    }
+    if (!ok) {
+      throw std::runtime_error("GIF encoding failed");
+    }
+  }
+
+ private:
+  // Quantizes the gathered frame and writes it, after the file's head for the first.
+  void writeFrame() {
     std::unique_ptr<liq_attr, LiqAttrFree> attr(liq_attr_create());
     std::unique_ptr<liq_histogram, LiqHistogramFree> histogram(
         attr ? liq_histogram_create(attr.get()) : nullptr);
@@ -245,12 +365,7 @@ class GifEncoder final : public Encoder {
     liq_set_dithering_level(quantized.get(), 1.0F);
     const liq_palette* palette = liq_get_palette(quantized.get());
 
-    int error = 0;
-    GifFileType* gif = EGifOpen(&state_, writeSink, &error);
-    if (gif == nullptr) {
-      throw std::runtime_error("GIF encoding failed");
-    }
-    bool ok = writeHeader(gif, *palette);
+    bool ok = writeHeaders(*palette);
     std::vector<std::uint8_t> indexes;
     std::vector<unsigned char*> rows;
     for (std::uint32_t y = 0; ok && y < size_.height; y += bandRows_) {
@@ -263,10 +378,9 @@ class GifEncoder final : public Encoder {
       }
       ok = liq_write_remapped_image_rows(quantized.get(), image.get(), rows.data()) == LIQ_OK;
       for (std::uint32_t i = 0; ok && i < count; ++i) {
-        ok = EGifPutLine(gif, rows[i], static_cast<int>(size_.width)) == GIF_OK;
+        ok = EGifPutLine(gif_.get(), rows[i], static_cast<int>(size_.width)) == GIF_OK;
       }
     }
-    ok = EGifCloseFile(gif, &error) == GIF_OK && ok;
     if (state_.cause) {
       std::rethrow_exception(state_.cause);
     }
@@ -275,7 +389,6 @@ class GifEncoder final : public Encoder {
     }
   }
 
- private:
   std::unique_ptr<liq_image, LiqImageFree> bandImage(liq_attr* attr, std::uint32_t y) {
     const std::uint32_t count = std::min(bandRows_, size_.height - y);
     band_.resize(std::size_t{size_.width} * 4 * count);
@@ -292,7 +405,9 @@ class GifEncoder final : public Encoder {
     return image;
   }
 
-  bool writeHeader(GifFileType* gif, const liq_palette& palette) {
+  // The file's head before the first frame (the screen with the first palette, and the loop
+  // count of an animation), then the frame's control block and descriptor.
+  bool writeHeaders(const liq_palette& palette) {
     int tableSize = 2;
     while (tableSize < static_cast<int>(palette.count)) {
       tableSize *= 2;
@@ -305,25 +420,49 @@ class GifEncoder final : public Encoder {
         transparent = static_cast<int>(i);
       }
     }
-    ColorMapObject* map = GifMakeMapObject(tableSize, colors.data());
+    const std::unique_ptr<ColorMapObject, void (*)(ColorMapObject*)> map(
+        GifMakeMapObject(tableSize, colors.data()), GifFreeMapObject);
     const int width = static_cast<int>(size_.width);
     const int height = static_cast<int>(size_.height);
-    EGifSetGifVersion(gif, true);
-    bool ok = map != nullptr && EGifPutScreenDesc(gif, width, height, 8, 0, map) == GIF_OK;
-    if (ok && transparent != NO_TRANSPARENT_COLOR) {
-      GraphicsControlBlock control{DISPOSAL_UNSPECIFIED, false, 0, transparent};
+    const bool first = !gif_;
+    const bool animated = result_.frames > 1;
+    bool ok = map != nullptr;
+    if (ok && first) {
+      int error = 0;
+      gif_.reset(EGifOpen(&state_, writeSink, &error));
+      if (!gif_) {
+        throw std::runtime_error("GIF encoding failed");
+      }
+      EGifSetGifVersion(gif_.get(), true);
+      ok = EGifPutScreenDesc(gif_.get(), width, height, 8, 0, map.get()) == GIF_OK;
+      if (ok && animated && result_.loops) {
+        const auto loops = static_cast<std::uint16_t>(std::min<std::uint32_t>(*result_.loops, 0xFFFF));
+        const GifByteType count[] = {1, static_cast<GifByteType>(loops & 0xFF),
+                                     static_cast<GifByteType>(loops >> 8)};
+        ok = EGifPutExtensionLeader(gif_.get(), APPLICATION_EXT_FUNC_CODE) == GIF_OK &&
+             EGifPutExtensionBlock(gif_.get(), 11, "NETSCAPE2.0") == GIF_OK &&
+             EGifPutExtensionBlock(gif_.get(), 3, count) == GIF_OK &&
+             EGifPutExtensionTrailer(gif_.get()) == GIF_OK;
+      }
+    }
+    if (ok && (animated || transparent != NO_TRANSPARENT_COLOR)) {
+      GraphicsControlBlock control{result_.timing.disposal, false,
+                                   static_cast<int>((result_.timing.delayMs + 5) / 10),
+                                   transparent};
+      control.DelayTime = std::min(control.DelayTime, 0xFFFF);
       GifByteType extension[4];
       EGifGCBToExtension(&control, extension);
-      ok = EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, 4, extension) == GIF_OK;
+      ok = EGifPutExtension(gif_.get(), GRAPHICS_EXT_FUNC_CODE, 4, extension) == GIF_OK;
     }
-    ok = ok && EGifPutImageDesc(gif, 0, 0, width, height, false, nullptr) == GIF_OK;
-    GifFreeMapObject(map);
-    return ok;
+    return ok && EGifPutImageDesc(gif_.get(), 0, 0, width, height, false,
+                                  first ? nullptr : map.get()) == GIF_OK;
   }
 
+  EncodedRows result_;
   PixelSize size_;
   std::uint32_t bandRows_ = 1;
   WriteState state_{nullptr, nullptr};
+  std::unique_ptr<GifFileType, EncoderClose> gif_;
   std::optional<RowStore> store_;
   std::vector<std::uint8_t> band_;
   std::uint32_t row_ = 0;

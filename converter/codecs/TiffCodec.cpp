@@ -11,6 +11,7 @@
 #include <exception>
 #include <limits>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -131,6 +132,48 @@ class TiffDecoder final : public Decoder {
     if (!tiff_) {
       fail();
     }
+    return startPage();
+  }
+
+  void readRow(std::span<std::uint8_t> row) override {
+    if (scanlines_) {
+      readScanline(row);
+    } else {
+      readRgba(row);
+    }
+    ++row_;
+  }
+
+  // The next page, passing over reduced-resolution images (thumbnails), which are no pages.
+  std::optional<DecodedRows> nextFrame() override {
+    if (rgbaStarted_) {
+      TIFFRGBAImageEnd(&rgba_);
+      rgbaStarted_ = false;
+    }
+    do {
+      if (TIFFReadDirectory(tiff_.get()) != 1) {
+        if (stream_.cause) {
+          std::rethrow_exception(stream_.cause);
+        }
+        return std::nullopt;
+      }
+    } while (reduced());
+    row_ = 0;
+    DecodedRows rows = startPage();
+    std::uint16_t orientation = ORIENTATION_TOPLEFT;
+    TIFFGetFieldDefaulted(tiff_.get(), TIFFTAG_ORIENTATION, &orientation);
+    rows.orientation = orientation >= 1 && orientation <= 8 ? orientation : 1;
+    return rows;
+  }
+
+ private:
+  bool reduced() {
+    std::uint32_t kind = 0;
+    return TIFFGetField(tiff_.get(), TIFFTAG_SUBFILETYPE, &kind) == 1 &&
+           (kind & FILETYPE_REDUCEDIMAGE) != 0;
+  }
+
+  DecodedRows startPage() {
     TIFF* file = tiff_.get();
     std::uint16_t photometric = PHOTOMETRIC_RGB;
     std::uint16_t samples = 1;
@@ -188,16 +231,6 @@ class TiffDecoder final : public Decoder {
     return rows;
   }
 
-  void readRow(std::span<std::uint8_t> row) override {
-    if (scanlines_) {
-      readScanline(row);
-    } else {
-      readRgba(row);
-    }
-    ++row_;
-  }
-
- private:
   [[noreturn]] void fail() {
     if (stream_.cause) {
       std::rethrow_exception(stream_.cause);
@@ -332,7 +365,45 @@ class TiffEncoder final : public Encoder {
     if (!tiff_) {
       fail();
     }
+    beginPage(result);
+  }
+
+  void writeRow(std::span<const std::uint8_t> row) override {
+    // libtiff may change the row it is given (the predictor works in place).
+    std::copy(row.begin(), row.end(), row_.begin());
+    if (TIFFWriteScanline(tiff_.get(), row_.data(), y_++, 0) != 1) {
+      fail();
+    }
+  }
+
+  void nextFrame(const EncodedRows& page) override {
+    if (TIFFWriteDirectory(tiff_.get()) != 1) {
+      fail();
+    }
+    ++page_;
+    y_ = 0;
+    beginPage(page);
+  }
+
+  void finish() override {
+    if (TIFFFlush(tiff_.get()) != 1) {
+      fail();
+    }
+    tiff_.reset();
+    if (stream_.cause) {
+      std::rethrow_exception(stream_.cause);
+    }
+  }
+
+ private:
+  // The fields of the page about to be written; each page of several is marked as one.
+  void beginPage(const EncodedRows& result) {
     TIFF* file = tiff_.get();
+    if (result.frames > 1) {
+      TIFFSetField(file, TIFFTAG_SUBFILETYPE, FILETYPE_PAGE);
+      TIFFSetField(file, TIFFTAG_PAGENUMBER, static_cast<std::uint16_t>(page_),
+                   static_cast<std::uint16_t>(std::max(result.frames, page_ + 1)));
+    }
     const int compression =
         keepsCompression(result.hints.compression) ? result.hints.compression : COMPRESSION_LZW;
     const bool gray = result.model == ColorModel::Gray || result.model == ColorModel::GrayAlpha;
@@ -360,25 +431,6 @@ class TiffEncoder final : public Encoder {
                 (result.bitsPerSample / 8));
   }
 
-  void writeRow(std::span<const std::uint8_t> row) override {
-    // libtiff may change the row it is given (the predictor works in place).
-    std::copy(row.begin(), row.end(), row_.begin());
-    if (TIFFWriteScanline(tiff_.get(), row_.data(), y_++, 0) != 1) {
-      fail();
-    }
-  }
-
-  void finish() override {
-    if (TIFFFlush(tiff_.get()) != 1) {
-      fail();
-    }
-    tiff_.reset();
-    if (stream_.cause) {
-      std::rethrow_exception(stream_.cause);
-    }
-  }
-
- private:
   [[noreturn]] void fail() {
     if (stream_.cause) {
       std::rethrow_exception(stream_.cause);
@@ -390,6 +442,7 @@ class TiffEncoder final : public Encoder {
   TiffHandle tiff_;
   std::vector<std::uint8_t> row_;
   std::uint32_t y_ = 0;
+  std::uint32_t page_ = 0;
 };
 
 }  // namespace

@@ -3,7 +3,9 @@
 #include "converter/core/ConversionError.h"
 
 #include <webp/decode.h>
+#include <webp/demux.h>
 #include <webp/encode.h>
+#include <webp/mux.h>
 
 #include <algorithm>
 #include <exception>
@@ -131,6 +133,79 @@ class WebpDecoder final : public Decoder {
   std::uint32_t row_ = 0;
 };
 
+// An animation, through libwebp's animation decoder, which composes each frame onto the canvas
+// as a viewer shows it: it takes the whole file and keeps the canvas whole (4 bytes a pixel), and
+// a frame is delivered from it, never reduced.
+class WebpAnimationDecoder final : public Decoder {
+ public:
+  explicit WebpAnimationDecoder(const ByteSource& source) : source_(source) {}
+
+  ~WebpAnimationDecoder() override { WebPAnimDecoderDelete(decoder_); }
+
+  DecodedRows start(PixelSize) override {
+    data_ = source_.read(0, static_cast<std::size_t>(source_.size()));
+    WebPAnimDecoderOptions options;
+    if (WebPAnimDecoderOptionsInit(&options) == 0) {
+      throw std::runtime_error("the WebP library does not match its headers");
+    }
+    options.color_mode = MODE_RGBA;
+    options.use_threads = 1;
+    const WebPData data{data_.data(), data_.size()};
+    decoder_ = WebPAnimDecoderNew(&data, &options);
+    WebPAnimInfo info;
+    if (decoder_ == nullptr || WebPAnimDecoderGetInfo(decoder_, &info) == 0) {
+      damagedPicture("the WebP animation cannot be read");
+    }
+    first_.size = {info.canvas_width, info.canvas_height};
+    first_.model = ColorModel::Rgba;
+    first_.loops = info.loop_count;
+    // The first frame's kind stands for the animation's.
+    WebPIterator frame;
+    if (WebPDemuxGetFrame(WebPAnimDecoderGetDemuxer(decoder_), 1, &frame) != 0) {
+      WebPBitstreamFeatures features;
+      first_.hints.lossless = WebPGetFeatures(frame.fragment.bytes, frame.fragment.size,
+                                              &features) == VP8_STATUS_OK &&
+                              features.format == 2;
+      WebPDemuxReleaseIterator(&frame);
+    }
+    return decodeFrame();
+  }
+
+  void readRow(std::span<std::uint8_t> row) override {
+    const std::size_t bytes = std::size_t{first_.size.width} * 4;
+    std::copy_n(pixels_ + bytes * row_++, bytes, row.begin());
+  }
+
+  std::optional<DecodedRows> nextFrame() override {
+    if (WebPAnimDecoderHasMoreFrames(decoder_) == 0) {
+      return std::nullopt;
+    }
+    return decodeFrame();
+  }
+
+ private:
+  DecodedRows decodeFrame() {
+    int end = 0;
+    if (WebPAnimDecoderGetNext(decoder_, &pixels_, &end) == 0) {
+      damagedPicture("a frame of the WebP animation cannot be decoded");
+    }
+    DecodedRows rows = first_;
+    // The decoder gives the time at which each frame ends.
+    rows.timing.delayMs = static_cast<std::uint32_t>(std::max(end - shown_, 0));
+    shown_ = end;
+    row_ = 0;
+    return rows;
+  }
+
+  const ByteSource& source_;
+  std::vector<std::uint8_t> data_;
+  WebPAnimDecoder* decoder_ = nullptr;
+  DecodedRows first_;
+  std::uint8_t* pixels_ = nullptr;
+  int shown_ = 0;
+  std::uint32_t row_ = 0;
+};
+
 struct WriteState {
   ByteSink* sink;
   std::exception_ptr cause;
@@ -147,7 +222,13 @@ int writeSink(const std::uint8_t* data, std::size_t size, const WebPPicture* pic
   }
 }
 
-// libwebp encodes whole pictures: the rows are gathered, then encoded at the end.
+struct AnimationEncoderDelete {
+  void operator()(WebPAnimEncoder* encoder) const { WebPAnimEncoderDelete(encoder); }
+};
+
+// libwebp encodes whole pictures: the rows are gathered, then encoded at the end. An animation's
+// frames are handed to libwebp's animation encoder one by one, which keeps what it needs of the
+// frames before and assembles the file at the end.
 class WebpEncoder final : public Encoder {
  public:
   void start(const EncodedRows& result, ByteSink& sink) override {
@@ -157,33 +238,99 @@ class WebpEncoder final : public Encoder {
     result_ = result;
     sink_ = &sink;
     pixels_.reserve(result.size.area() * channelsOf(result.model));
+    if (result.frames > 1) {
+      WebPAnimEncoderOptions options;
+      if (WebPAnimEncoderOptionsInit(&options) == 0) {
+        throw std::runtime_error("the WebP library does not match its headers");
+      }
+      options.anim_params.loop_count = static_cast<int>(result.loops.value_or(0));
+      animation_.reset(WebPAnimEncoderNew(static_cast<int>(result.size.width),
+                                          static_cast<int>(result.size.height), &options));
+      if (!animation_) {
+        throw std::bad_alloc();
+      }
+    }
   }
 
   void writeRow(std::span<const std::uint8_t> row) override {
     pixels_.insert(pixels_.end(), row.begin(), row.end());
   }
 
+  void nextFrame(const EncodedRows& frame) override {
+    addFrame();
+    result_.timing = frame.timing;
+  }
+
   void finish() override {
+    if (!animation_) {
+      encodePicture();
+      return;
+    }
+    addFrame();
+    WebPData file;
+    WebPDataInit(&file);
+    const bool assembled =
+        WebPAnimEncoderAdd(animation_.get(), nullptr, static_cast<int>(shown_), nullptr) != 0 &&
+        WebPAnimEncoderAssemble(animation_.get(), &file) != 0;
+    if (!assembled) {
+      throw std::runtime_error(std::string("WebP encoding failed: ")
+                                   .append(WebPAnimEncoderGetError(animation_.get())));
+    }
+    const std::unique_ptr<WebPData, void (*)(WebPData*)> held(&file, WebPDataClear);
+    sink_->append(std::span(file.bytes, file.size));
+  }
+
+ private:
+  WebPConfig config() const {
     WebPConfig config;
-    WebPPicture frame;
-    if (WebPConfigInit(&config) == 0 || WebPPictureInit(&frame) == 0) {
+    if (WebPConfigInit(&config) == 0) {
       throw std::runtime_error("the WebP library does not match its headers");
     }
     config.quality = webpQuality;
     config.lossless = result_.hints.lossless ? 1 : 0;
     config.method = 4;
-    frame.use_argb = result_.hints.lossless ? 1 : 0;
+    return config;
+  }
+
+  // The gathered frame into `frame`, which the caller frees.
+  bool importFrame(WebPPicture& frame, bool argb) {
+    if (WebPPictureInit(&frame) == 0) {
+      throw std::runtime_error("the WebP library does not match its headers");
+    }
+    frame.use_argb = argb ? 1 : 0;
     frame.width = static_cast<int>(result_.size.width);
     frame.height = static_cast<int>(result_.size.height);
     const int stride = static_cast<int>(result_.size.width) * channelsOf(result_.model);
     const int imported = hasAlpha(result_.model)
                              ? WebPPictureImportRGBA(&frame, pixels_.data(), stride)
                              : WebPPictureImportRGB(&frame, pixels_.data(), stride);
+    pixels_.clear();
+    return imported != 0;
+  }
+
+  void addFrame() {
+    WebPPicture frame;
+    const WebPConfig settings = config();
+    const bool added =
+        importFrame(frame, true) &&
+        WebPAnimEncoderAdd(animation_.get(), &frame, static_cast<int>(shown_), &settings) != 0;
+    WebPPictureFree(&frame);
+    if (!added) {
+      throw std::runtime_error(std::string("WebP encoding failed: ")
+                                   .append(WebPAnimEncoderGetError(animation_.get())));
+    }
+    shown_ += result_.timing.delayMs;
+  }
+
+  void encodePicture() {
+    WebPConfig config = this->config();
+    WebPPicture frame;
+    const bool imported = importFrame(frame, result_.hints.lossless);
     pixels_ = {};
     WriteState state{sink_, nullptr};
     frame.writer = writeSink;
     frame.custom_ptr = &state;
-    const bool encoded = imported != 0 && WebPEncode(&config, &frame) != 0;
+    const bool encoded = imported && WebPEncode(&config, &frame) != 0;
     WebPPictureFree(&frame);
     if (state.cause) {
       std::rethrow_exception(state.cause);
@@ -193,15 +340,22 @@ class WebpEncoder final : public Encoder {
     }
   }
 
- private:
   EncodedRows result_;
   ByteSink* sink_ = nullptr;
   std::vector<std::uint8_t> pixels_;
+  std::unique_ptr<WebPAnimEncoder, AnimationEncoderDelete> animation_;
+  std::uint64_t shown_ = 0;  // when the next frame begins, in milliseconds
 };
 
 }  // namespace
 
 std::unique_ptr<Decoder> webpDecoder(const ByteSource& source) {
+  // An extended header whose flags say the file is animated.
+  const std::vector<std::uint8_t> head = source.read(0, 21);
+  if (head.size() == 21 && std::equal(head.begin() + 12, head.begin() + 16, "VP8X") &&
+      (head[20] & 0x02) != 0) {
+    return std::make_unique<WebpAnimationDecoder>(source);
+  }
   return std::make_unique<WebpDecoder>(source);
 }
 

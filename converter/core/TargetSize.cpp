@@ -36,6 +36,19 @@ void checkSourceSize(PixelSize source) {
   }
 }
 
+void checkAllFrames(std::uint64_t pixels, std::uint32_t frames, const char* whose) {
+  if (pixels > maxPictureArea) {
+    throw ConversionError(ExitCode::PictureTooLarge,
+                          std::string("the ")
+                              .append(whose)
+                              .append("'s ")
+                              .append(std::to_string(frames))
+                              .append(" frames have ")
+                              .append(std::to_string(pixels))
+                              .append(" pixels together, more than the limit of 500 megapixels"));
+  }
+}
+
 PixelSize targetSize(PixelSize source, const ConverterOptions& options) {
   const double width = source.width;
   const double height = source.height;

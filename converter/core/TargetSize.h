@@ -16,4 +16,9 @@ PixelSize targetSize(PixelSize source, const ConverterOptions& options);
 // Throws ConversionError(PictureTooLarge) for a source above maxPictureArea.
 void checkSourceSize(PixelSize source);
 
+// Throws ConversionError(PictureTooLarge) when the frames or pages of a picture, or of its
+// result, hold more than maxPictureArea pixels together, so that many large frames are refused
+// like one huge picture.
+void checkAllFrames(std::uint64_t pixels, std::uint32_t frames, const char* whose = "picture");
+
 }  // namespace karvelo::converter

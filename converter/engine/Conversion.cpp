@@ -102,6 +102,26 @@ Metadata resultMetadata(Metadata metadata, PixelSize result, ColorModel model) {
   return metadata;
 }
 
+// Decodes one frame or page, resizes it, turns it upright and encodes it, a row at a time, with
+// samples as wide as decoded.
+void resizeFrame(Decoder& decoder, const DecodedRows& rows, SourceArea covered, PixelSize target,
+                 int orientation, Encoder& encoder) {
+  UprightRows upright(
+      uprightSize(target, orientation), rows.model, orientation,
+      [&](std::span<const std::uint8_t> row) { encoder.writeRow(row); },
+      RowStore::defaultMemoryLimit, rows.bitsPerSample);
+  Resampler resampler(
+      rows.size, covered, uprightSize(target, orientation), rows.model,
+      [&](std::span<const std::uint8_t> row) { upright.push(row); }, rows.bitsPerSample);
+  std::vector<std::uint8_t> row(std::size_t{rows.size.width} * channelsOf(rows.model) *
+                                (rows.bitsPerSample / 8));
+  for (std::uint32_t y = 0; y < rows.size.height; ++y) {
+    decoder.readRow(row);
+    resampler.push(row);
+  }
+  upright.finish();
+}
+
 }  // namespace
 
 void convert(const ConverterOptions& options, const Codecs& codecs) {
@@ -125,33 +145,45 @@ void convertPicture(const ByteSource& source, PictureFormat format, const Conver
                     const Codecs& codecs, const std::function<ByteSink&()>& openResult) {
   const PictureHeaders headers = readHeaders(format, source);
   const int orientation = headers.metadata.orientation;
-  const PixelSize target = targetSize(uprightSize(headers.size, orientation), options);
+  PixelSize target = targetSize(uprightSize(headers.size, orientation), options);
   checkFormatLimit(target, format);
+  // All frames or pages of the result, as far as the headers tell: each in the first's proportion.
+  checkAllFrames(static_cast<std::uint64_t>(static_cast<double>(target.area()) *
+                                            static_cast<double>(headers.allPixels) /
+                                            static_cast<double>(headers.size.area())),
+                 headers.frames, "result");
 
   const std::unique_ptr<Decoder> decoder = codecs.decoder(format, source);
-  const DecodedRows rows = decoder->start(decodeAtLeast(headers.size, orientation, target));
+  DecodedRows rows = decoder->start(decodeAtLeast(headers.size, orientation, target));
   ByteSink& file = openResult();
   const std::unique_ptr<MetadataWriter> sink =
       metadataWriter(format, file, resultMetadata(headers.metadata, target, rows.model));
   const std::unique_ptr<Encoder> encoder = codecs.encoder(format);
-  encoder->start({target, rows.model, rows.hints, rows.bitsPerSample}, *sink);
+  EncodedRows result{target, rows.model, rows.hints, rows.bitsPerSample, rows.timing,
+                     headers.frames, rows.loops};
+  encoder->start(result, *sink);
+  resizeFrame(*decoder, rows, coveredArea(headers.size, rows), target, orientation, *encoder);
 
-  // Decoded rows flow through the resampler and the turn into the encoder, a row at a time, with
-  // samples as wide as decoded.
-  UprightRows upright(
-      uprightSize(target, orientation), rows.model, orientation,
-      [&](std::span<const std::uint8_t> row) { encoder->writeRow(row); },
-      RowStore::defaultMemoryLimit, rows.bitsPerSample);
-  Resampler resampler(
-      rows.size, coveredArea(headers.size, rows), uprightSize(target, orientation), rows.model,
-      [&](std::span<const std::uint8_t> row) { upright.push(row); }, rows.bitsPerSample);
-  std::vector<std::uint8_t> row(std::size_t{rows.size.width} * channelsOf(rows.model) *
-                                (rows.bitsPerSample / 8));
-  for (std::uint32_t y = 0; y < rows.size.height; ++y) {
-    decoder->readRow(row);
-    resampler.push(row);
+  // Further frames or pages, each as decoded (never reduced): an animation's frames all have the
+  // screen's size, a TIFF's pages each their own size and orientation. Whatever the headers
+  // counted, the pixels decoded and written stay within the limit for all frames together.
+  std::uint32_t frames = 1;
+  std::uint64_t sourcePixels = headers.size.area();
+  std::uint64_t resultPixels = target.area();
+  while (std::optional<DecodedRows> next = decoder->nextFrame()) {
+    rows = *next;
+    checkSourceSize(rows.size);
+    const int turn = rows.orientation != 0 ? rows.orientation : orientation;
+    target = targetSize(uprightSize(rows.size, turn), options);
+    checkFormatLimit(target, format);
+    ++frames;
+    checkAllFrames(sourcePixels += rows.size.area(), frames);
+    checkAllFrames(resultPixels += target.area(), frames, "result");
+    result = {target, rows.model, rows.hints, rows.bitsPerSample, rows.timing, headers.frames,
+              result.loops};
+    encoder->nextFrame(result);
+    resizeFrame(*decoder, rows, coveredArea(rows.size, rows), target, turn, *encoder);
   }
-  upright.finish();
   encoder->finish();
   sink->finish();
 }

@@ -69,6 +69,10 @@ std::unique_ptr<MetadataWriter> pngMetadataWriter(ByteSink& file, const Metadata
 std::unique_ptr<MetadataWriter> webpMetadataWriter(ByteSink& file, const Metadata& metadata);
 std::unique_ptr<MetadataWriter> tiffMetadataWriter(ByteSink& file, const Metadata& metadata);
 std::unique_ptr<MetadataWriter> bmpMetadataWriter(ByteSink& file, const Metadata& metadata);
+std::unique_ptr<MetadataWriter> gifMetadataWriter(ByteSink& file, const Metadata& metadata);
+
+// How many frames a GIF file holds, counted by walking its blocks without decoding them.
+std::uint32_t gifFrameCount(const ByteSource& source);
 
 // Metadata blocks beyond this size are left out: no format needs more, and a damaged length must
 // not make the reader allocate much.

@@ -69,6 +69,10 @@ PictureHeaders readHeaders(PictureFormat format, const ByteSource& source) {
       break;
   }
   checkSourceSize(headers.size);
+  if (headers.allPixels == 0) {
+    headers.allPixels = headers.size.area();
+  }
+  checkAllFrames(headers.allPixels, headers.frames);
   return headers;
 }
 
@@ -117,7 +121,7 @@ std::unique_ptr<MetadataWriter> metadataWriter(PictureFormat format, ByteSink& f
     case PictureFormat::Bmp:
       return bmpMetadataWriter(file, metadata);
     case PictureFormat::Gif:
-      break;
+      return gifMetadataWriter(file, metadata);
   }
   return std::make_unique<PassingWriter>(file);
 }
@@ -168,40 +172,6 @@ void HeadRewriter::finish() {
     file_.append(held_);
     written_ = true;
     held_ = {};
-  }
-}
-
-PictureHeaders readGifHeaders(const ByteSource& source) {
-  const std::vector<std::uint8_t> head = source.read(0, 13);
-  if (head.size() < 13) {
-    damagedPicture("the GIF headers are cut short");
-  }
-  PictureHeaders headers;
-  headers.size = {littleEndian16(&head[6]), littleEndian16(&head[8])};
-  if (headers.size.width != 0 && headers.size.height != 0) {
-    return headers;
-  }
-  // A screen of no size: the first frame's extent stands for it.
-  std::uint64_t pos = 13 + ((head[10] & 0x80) != 0 ? 3u << ((head[10] & 7) + 1) : 0);
-  for (;;) {
-    const std::vector<std::uint8_t> block = source.read(pos, 10);
-    if (block.empty() || block[0] == 0x3B) {
-      damagedPicture("the GIF file holds no picture");
-    }
-    if (block[0] == 0x2C && block.size() == 10) {
-      headers.size = {littleEndian16(&block[1]) + littleEndian16(&block[5]),
-                      littleEndian16(&block[3]) + littleEndian16(&block[7])};
-      return headers;
-    }
-    if (block[0] != 0x21 || block.size() < 3) {
-      damagedPicture("the GIF file holds an unknown block");
-    }
-    pos += 2;
-    for (std::uint8_t length = 1; length != 0; pos += 1 + length) {
-      if (source.readAt(pos, &length, 1) != 1) {
-        damagedPicture("the GIF file ends in an extension");
-      }
-    }
   }
 }
 

@@ -17,6 +17,10 @@ struct PictureHeaders {
   // What the headers show of the encoding: a JPEG's chroma sampling, a TIFF's compression. For
   // codecs that do not report it themselves.
   EncodingHints hints;
+  // An animation's frames (each as large as the screen) or a TIFF's pages, and their pixels
+  // together; 0 for a still picture's, which are its size's.
+  std::uint32_t frames = 1;
+  std::uint64_t allPixels = 0;
 };
 
 // The format that a file's first bytes announce.
@@ -26,7 +30,7 @@ std::optional<PictureFormat> detectFormat(std::span<const std::uint8_t> head);
 // unread (XMP, IPTC, comments, descriptive tags), leaving out any of these that is damaged. Throws
 // ConversionError: DamagedPicture when the headers are cut short or declare more pixels than the
 // file's bytes could hold, UnsupportedFormat for a kind of picture that is not converted
-// (animated WebP, BigTIFF), PictureTooLarge above the 500-megapixel limit.
+// (BigTIFF), PictureTooLarge above the 500-megapixel limit, for all frames or pages together too.
 PictureHeaders readHeaders(PictureFormat format, const ByteSource& source);
 
 // Whether an ICC profile can describe pixels of the given model: a CMYK profile only CMYK pixels,

@@ -10,6 +10,7 @@ namespace karvelo::converter {
 
 namespace {
 
+constexpr std::uint16_t tagSubfileType = 254;
 constexpr std::uint16_t tagWidth = 256;
 constexpr std::uint16_t tagHeight = 257;
 constexpr std::uint16_t tagCompression = 259;
@@ -171,6 +172,33 @@ class TiffMetadataWriter final : public PassingWriter {
   Metadata metadata_;
 };
 
+bool pageTag(std::uint16_t tag) {
+  return tag == tagSubfileType || tag == tagWidth || tag == tagHeight;
+}
+
+// Counts the pages after the first and adds their pixels, passing over reduced-resolution images
+// (thumbnails), which are no pages. A chain of directories that loops ends where it does.
+void countPages(const ByteSource& source, const TiffIfd& first, PictureHeaders& headers) {
+  std::vector<std::uint32_t> seen;
+  for (std::uint32_t next = first.next; next != 0 && headers.allPixels <= maxPictureArea;) {
+    if (std::find(seen.begin(), seen.end(), next) != seen.end() || seen.size() >= 0xFFFF) {
+      break;
+    }
+    seen.push_back(next);
+    const std::optional<TiffIfd> page = readTiffIfd(source, first.bigEndian, next, 0, pageTag);
+    if (!page) {
+      break;
+    }
+    if ((page->number(tagSubfileType).value_or(0) & 1) == 0) {
+      ++headers.frames;
+      headers.allPixels += std::min<std::uint64_t>(
+          std::uint64_t{page->number(tagWidth).value_or(0)} * page->number(tagHeight).value_or(0),
+          maxPictureArea + 1);
+    }
+    next = page->next;
+  }
+}
+
 }  // namespace
 
 PictureHeaders readTiffHeaders(const ByteSource& source) {
@@ -185,6 +213,8 @@ PictureHeaders readTiffHeaders(const ByteSource& source) {
   }
   PictureHeaders headers;
   headers.size = {*first->number(tagWidth), *first->number(tagHeight)};
+  headers.allPixels = headers.size.area();
+  countPages(source, *first, headers);
   headers.hints.compression = static_cast<int>(first->number(tagCompression).value_or(1));
   const std::uint32_t orientation = first->number(tagOrientation).value_or(1);
   headers.metadata.orientation =

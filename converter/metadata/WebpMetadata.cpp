@@ -60,22 +60,20 @@ std::optional<Canvas> bitstreamCanvas(const std::uint8_t* type,
 PictureHeaders readWebpHeaders(const ByteSource& source) {
   PictureHeaders headers;
   bool sized = false;
+  bool animated = false;
+  std::uint32_t frames = 0;
   for (std::uint64_t pos = riffHeader; pos + chunkHeader <= source.size();) {
     std::uint8_t head[chunkHeader + 10];
     const std::size_t got = source.readAt(pos, head, sizeof head);
     const std::uint32_t length = littleEndian32(head + 4);
     const std::span<const std::uint8_t> start(head + chunkHeader, got - chunkHeader);
     if (isChunk(head, "VP8X") && got >= chunkHeader + 10) {
-      if ((head[chunkHeader] & flagAnimation) != 0) {
-        throw ConversionError(ExitCode::UnsupportedFormat,
-                              "animated WebP pictures are not supported");
-      }
+      animated = (head[chunkHeader] & flagAnimation) != 0;
       headers.size = {(littleEndian16(head + 12) | (std::uint32_t{head[14]} << 16)) + 1,
                       (littleEndian16(head + 15) | (std::uint32_t{head[17]} << 16)) + 1};
       sized = true;
-    } else if (isChunk(head, "ANIM") || isChunk(head, "ANMF")) {
-      throw ConversionError(ExitCode::UnsupportedFormat,
-                            "animated WebP pictures are not supported");
+    } else if (isChunk(head, "ANMF")) {
+      ++frames;
     } else if (const auto canvas = bitstreamCanvas(head, start); canvas && !sized) {
       headers.size = canvas->size;
       sized = true;
@@ -97,6 +95,11 @@ PictureHeaders readWebpHeaders(const ByteSource& source) {
   }
   if (!sized) {
     damagedPicture("the WebP headers cannot be read");
+  }
+  if (animated) {
+    // Every frame is composed onto the whole canvas before it is resized.
+    headers.frames = std::max<std::uint32_t>(frames, 1);
+    headers.allPixels = headers.size.area() * headers.frames;
   }
   headers.metadata.orientation = orientationOf(headers.metadata.exif);
   return headers;

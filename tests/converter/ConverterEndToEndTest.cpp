@@ -17,7 +17,11 @@
 #include <functional>
 #include <map>
 #ifndef _WIN32
+#include <gif_lib.h>
 #include <jpeglib.h>
+#include <tiffio.h>
+#include <webp/encode.h>
+#include <webp/mux.h>
 #endif
 #include <thread>
 
@@ -249,6 +253,120 @@ std::string tiffWith(PixelSize size,
 
 // An XMP packet with the orientation and pixel size in attributes or elements as given, a
 // creator, and the padding that lets it be edited in place.
+// A GIF whose comments stand right after its global colour table.
+std::string withGifComments(std::string gif, const std::vector<std::string>& comments) {
+  std::string blocks;
+  for (const std::string& comment : comments) {
+    blocks += "\x21\xFE";
+    for (std::size_t at = 0; at < comment.size(); at += 255) {
+      const std::string part = comment.substr(at, 255);
+      blocks += static_cast<char>(part.size()) + part;
+    }
+    blocks += '\0';
+  }
+  const auto flags = static_cast<std::uint8_t>(gif[10]);
+  return gif.insert(13 + ((flags & 0x80) != 0 ? 3u << ((flags & 7) + 1) : 0), blocks);
+}
+
+#ifndef _WIN32
+// A GIF on a 40 x 30 screen, looping three times, with a comment: a first frame red on its left
+// half and clear on its right, kept; a blue frame over the top right, cleared after it shows; a
+// green one over the bottom left. Delays of 0.1, 0.5 and 0.3 seconds.
+void writeAnimatedGif(const fs::path& path) {
+  int error = 0;
+  GifFileType* gif = EGifOpenFileName(path.c_str(), false, &error);
+  GifColorType colors[4] = {{0, 0, 0}, {red[0], red[1], red[2]}, {blue[0], blue[1], blue[2]},
+                            {green[0], green[1], green[2]}};
+  ColorMapObject* map = GifMakeMapObject(4, colors);
+  EGifSetGifVersion(gif, true);
+  EGifPutScreenDesc(gif, 40, 30, 8, 0, map);
+  const GifByteType loops[] = {1, 3, 0};
+  EGifPutExtensionLeader(gif, APPLICATION_EXT_FUNC_CODE);
+  EGifPutExtensionBlock(gif, 11, "NETSCAPE2.0");
+  EGifPutExtensionBlock(gif, 3, loops);
+  EGifPutExtensionTrailer(gif);
+  EGifPutComment(gif, "made by hand");
+  struct Part {
+    int left, top, width, height, color, delay, disposal;
+  };
+  for (const Part& part : {Part{0, 0, 40, 30, 1, 10, 1}, Part{20, 0, 20, 15, 2, 50, 2},
+                           Part{0, 15, 20, 15, 3, 30, 0}}) {
+    const GraphicsControlBlock control{part.disposal, false, part.delay, 0};
+    GifByteType extension[4];
+    EGifGCBToExtension(&control, extension);
+    EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, 4, extension);
+    EGifPutImageDesc(gif, part.left, part.top, part.width, part.height, false, nullptr);
+    std::vector<GifPixelType> line(static_cast<std::size_t>(part.width));
+    for (int y = 0; y < part.height; ++y) {
+      for (int x = 0; x < part.width; ++x) {
+        // The first frame is clear (colour 0) on its right half.
+        line[static_cast<std::size_t>(x)] =
+            static_cast<GifPixelType>(part.color == 1 && x >= 20 ? 0 : part.color);
+      }
+      EGifPutLine(gif, line.data(), part.width);
+    }
+  }
+  GifFreeMapObject(map);
+  EGifCloseFile(gif, &error);
+}
+
+// A lossless WebP animation of 40 x 30, looping twice: red, blue, then green, for 0.1, 0.5 and
+// 0.3 seconds.
+void writeAnimatedWebp(const fs::path& path) {
+  WebPAnimEncoderOptions options;
+  WebPAnimEncoderOptionsInit(&options);
+  options.anim_params.loop_count = 2;
+  WebPAnimEncoder* encoder = WebPAnimEncoderNew(40, 30, &options);
+  WebPConfig config;
+  WebPConfigInit(&config);
+  config.lossless = 1;
+  int shown = 0;
+  for (const auto& [color, delay] : {std::pair{red, 100}, {blue, 500}, {green, 300}}) {
+    const Image image = quadrants({40, 30}, {color, color, color, color});
+    WebPPicture frame;
+    WebPPictureInit(&frame);
+    frame.use_argb = 1;
+    frame.width = 40;
+    frame.height = 30;
+    WebPPictureImportRGB(&frame, image.pixels.data(), 40 * 3);
+    WebPAnimEncoderAdd(encoder, &frame, shown, &config);
+    WebPPictureFree(&frame);
+    shown += delay;
+  }
+  WebPAnimEncoderAdd(encoder, nullptr, shown, nullptr);
+  WebPData data;
+  WebPDataInit(&data);
+  WebPAnimEncoderAssemble(encoder, &data);
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(data.bytes), static_cast<std::streamsize>(data.size));
+  WebPDataClear(&data);
+  WebPAnimEncoderDelete(encoder);
+}
+
+// Three pages: 40 x 30 red, 20 x 20 gray, 30 x 10 green.
+void writeThreePageTiff(const fs::path& path) {
+  TIFF* tiff = TIFFOpen(path.c_str(), "w");
+  for (const Image& page :
+       {quadrants({40, 30}, {red, red, red, red}), Image::blank({20, 20}, ColorModel::Gray),
+        quadrants({30, 10}, {green, green, green, green})}) {
+    TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, page.size.width);
+    TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, page.size.height);
+    TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, 8);
+    TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, page.channels());
+    TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC,
+                 page.channels() == 1 ? PHOTOMETRIC_MINISBLACK : PHOTOMETRIC_RGB);
+    TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    TIFFSetField(tiff, TIFFTAG_SUBFILETYPE, FILETYPE_PAGE);
+    for (std::uint32_t y = 0; y < page.size.height; ++y) {
+      TIFFWriteScanline(tiff, const_cast<std::uint8_t*>(page.pixels.data() + y * page.rowBytes()),
+                        y, 0);
+    }
+    TIFFWriteDirectory(tiff);
+  }
+  TIFFClose(tiff);
+}
+#endif
+
 std::string xmpPacket(const std::string& properties, const std::string& elements) {
   return "<?xpacket begin=\"\xEF\xBB\xBF\" id=\"W5M0MpCehiHzreSzNTczkc9d\"?>"
          "<x:xmpmeta xmlns:x=\"adobe:ns:meta/\"><rdf:RDF "
@@ -475,7 +593,8 @@ TEST_F(ConverterEndToEnd, ResultsKeepXmpIptcCommentsAndDescriptiveTagsWithTheXmp
   const PixelSize size{96, 64};
   const auto encoded = [&](PictureFormat format, std::vector<std::uint8_t> exif = {}) {
     Picture picture;
-    picture.image = texture(size, ColorModel::Rgb);
+    picture.image =
+        texture(size, format == PictureFormat::Gif ? ColorModel::Rgba : ColorModel::Rgb);
     picture.hints.lossless = true;
     picture.metadata.exif = std::move(exif);
     const fs::path path = folder / "in" / "plain";
@@ -563,6 +682,12 @@ TEST_F(ConverterEndToEnd, ResultsKeepXmpIptcCommentsAndDescriptiveTagsWithTheXmp
        {48, 32},
        carried({}, asBytes(iptc.substr(14)), {}, tiffTextBytes),
        sizedXmp},
+      // A GIF's comments, one longer than a sub-block of 255 bytes.
+      {"comments.gif",
+       withGifComments(encoded(PictureFormat::Gif), {std::string(300, 'c'), "Second"}),
+       {48, 32},
+       carried({}, {}, {asBytes(std::string(300, 'c')), asBytes("Second")}),
+       {}},
       // Not made where the system has no WebP codec.
       {"xmp.webp",
        platformWrites(PictureFormat::Webp)
@@ -599,6 +724,81 @@ TEST_F(ConverterEndToEnd, ResultsKeepXmpIptcCommentsAndDescriptiveTagsWithTheXmp
     EXPECT_EQ(result.metadata.xmp.size(), source.metadata.xmp.size()) << c.name;
   }
 }
+
+#ifndef _WIN32
+// The frames of an animation are composed onto its screen before they are resized, so each
+// result frame shows what the source's showed, with the same delay and disposal.
+TEST_F(ConverterEndToEnd, AnimationsAndPagesKeepEveryFrameWithItsTimingAndLoops) {
+  const fs::path in = folder / "in";
+  writeAnimatedGif(in / "anim.gif");
+  writeAnimatedWebp(in / "anim.webp");
+  writeThreePageTiff(in / "pages.tif");
+  const Rgb clear{0, 0, 0};
+  struct Probe {
+    std::uint32_t x, y;
+    Rgb color;  // `clear`: fully transparent
+  };
+  struct Expected {
+    PixelSize size;
+    ColorModel model;
+    std::uint32_t delayMs;
+    int disposal;
+    std::vector<Probe> probes;
+  };
+  struct Case {
+    const char* name;
+    std::optional<std::uint32_t> loops;
+    std::vector<Expected> frames;
+  };
+  const Case cases[] = {
+      {"anim.gif",
+       3,
+       {{{20, 15}, ColorModel::Rgba, 100, 1, {{5, 3, red}, {15, 3, clear}, {15, 11, clear}}},
+        // The blue frame over the kept red one.
+        {{20, 15}, ColorModel::Rgba, 500, 2, {{5, 3, red}, {15, 3, blue}, {15, 11, clear}}},
+        // The blue frame cleared, green over the red one.
+        {{20, 15}, ColorModel::Rgba, 300, 0, {{5, 3, red}, {5, 11, green}, {15, 3, clear}}}}},
+      {"anim.webp",
+       2,
+       {{{20, 15}, ColorModel::Rgba, 100, 0, {{10, 7, red}}},
+        {{20, 15}, ColorModel::Rgba, 500, 0, {{10, 7, blue}}},
+        {{20, 15}, ColorModel::Rgba, 300, 0, {{10, 7, green}}}}},
+      {"pages.tif",
+       std::nullopt,
+       {{{20, 15}, ColorModel::Rgb, 0, 0, {{10, 7, red}}},
+        {{10, 10}, ColorModel::Gray, 0, 0, {}},
+        {{15, 5}, ColorModel::Rgb, 0, 0, {{7, 2, green}}}}},
+  };
+  for (const Case& c : cases) {
+    const RunResult run = converter->run(sourceAndDest(in / c.name, folder / "out") + " /m:r /r:0.5");
+    ASSERT_EQ(run.exitCode, 0) << c.name << ": " << run.errorOutput;
+    const Frames result = readFrames(folder / "out" / c.name);
+    EXPECT_EQ(result.loops, c.loops) << c.name;
+    ASSERT_EQ(result.frames.size(), c.frames.size()) << c.name;
+    for (std::size_t i = 0; i < c.frames.size(); ++i) {
+      const Image& image = result.frames[i].image;
+      const Expected& expected = c.frames[i];
+      const std::string which = std::string(c.name) + " frame " + std::to_string(i);
+      EXPECT_EQ(image.size, expected.size) << which;
+      EXPECT_EQ(image.model, expected.model) << which;
+      EXPECT_EQ(result.frames[i].delayMs, expected.delayMs) << which;
+      EXPECT_EQ(result.frames[i].disposal, expected.disposal) << which;
+      for (const Probe& probe : expected.probes) {
+        const std::uint8_t* pixel =
+            image.pixels.data() + probe.y * image.rowBytes() + probe.x * image.channels();
+        const Rgb seen{pixel[0], pixel[1], pixel[2]};
+        if (probe.color == clear) {
+          EXPECT_EQ(pixel[3], 0) << which << " at " << probe.x << "," << probe.y;
+        } else {
+          EXPECT_TRUE(near(seen, probe.color, 8)) << which << " at " << probe.x << "," << probe.y;
+        }
+      }
+    }
+  }
+  EXPECT_EQ(readPicture(folder / "out" / "anim.gif").metadata.comments,
+            std::vector<std::vector<std::uint8_t>>{asBytes("made by hand")});
+}
+#endif
 
 TEST_F(ConverterEndToEnd, WebpWithoutASystemCodecIsRefusedClearly) {
   if (platformWrites(PictureFormat::Webp)) {
@@ -822,6 +1022,13 @@ TEST_F(ConverterEndToEnd, BadInputsFailWithTheirCodesAndNoOutput) {
              pngChunk("IHDR", std::string("\0\0\x4E\x20\0\0\x4E\x20\x08\x02\0\0\0", 13))
       << pngChunk("IDAT", std::string("\x78\x9C\x63\0\0\0\x01\0\x01", 9)) << pngChunk("IEND", "");
   std::ofstream(in / "tiny.tif", std::ios::binary) << tinyTiff(20000);
+  // 501 frames of one pixel on a 1000 x 1000 screen: each is composed onto the whole screen, so
+  // together they pass the limit of 500 megapixels.
+  std::string manyFrames("GIF89a\xE8\x03\xE8\x03\x80\0\0\0\0\0\xFF\xFF\xFF", 19);
+  for (int i = 0; i < 501; ++i) {
+    manyFrames.append(",\0\0\0\0\x01\0\x01\0\0\x02\x02\x44\x01\0", 15);
+  }
+  std::ofstream(in / "frames.gif", std::ios::binary) << manyFrames + ";";
   fs::create_directories(in / "folder.jpg");
 
   struct Case {
@@ -837,6 +1044,7 @@ TEST_F(ConverterEndToEnd, BadInputsFailWithTheirCodesAndNoOutput) {
         Case{"notes.png", ExitCode::UnsupportedFormat}, Case{"huge.png", ExitCode::PictureTooLarge},
         Case{"huge.jpg", ExitCode::PictureTooLarge}, Case{"tiny.jpg", ExitCode::DamagedPicture},
         Case{"tiny.png", ExitCode::DamagedPicture}, Case{"tiny.tif", ExitCode::DamagedPicture},
+        Case{"frames.gif", ExitCode::PictureTooLarge},
         Case{"missing.jpg", ExitCode::InputUnreadable},
         Case{"folder.jpg", ExitCode::InputUnreadable}}) {
     const RunResult result =
@@ -862,7 +1070,7 @@ TEST_F(ConverterEndToEnd, BadInputsFailWithTheirCodesAndNoOutput) {
       code(ExitCode::WriteFailure));
   EXPECT_EQ(filesIn(folder / "out"), 0u);
   const std::string log = readFile(converter->logFile());
-  EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 22);
+  EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 23);
 }
 
 TEST_F(ConverterEndToEnd, LargeScreensAndResultsStayWithinMemory) {

@@ -6,6 +6,7 @@
 #include "converter/core/ConversionError.h"
 #include "converter/engine/SourceFile.h"
 #include "converter/engine/WholePicture.h"
+#include "converter/metadata/Headers.h"
 
 #include <fstream>
 #include <stdexcept>
@@ -33,6 +34,28 @@ void writePicture(const std::filesystem::path& path, const Picture& picture, Pic
 
 Picture readPicture(const std::filesystem::path& path) {
   return decodePicture(platformCodecs(), SourceFile(utf8(path)));
+}
+
+Frames readFrames(const std::filesystem::path& path) {
+  const SourceFile source(utf8(path));
+  const std::optional<PictureFormat> format = detectFormat(source.read(0, 16));
+  if (!format) {
+    throw std::runtime_error(utf8(path) + " is no picture");
+  }
+  const std::unique_ptr<Decoder> decoder = platformCodecs().decoder(*format, source);
+  Frames frames;
+  std::optional<DecodedRows> rows = decoder->start(readHeaders(*format, source).size);
+  frames.loops = rows->loops;
+  for (; rows; rows = decoder->nextFrame()) {
+    Frame frame{Image::blank(rows->size, rows->model, rows->bitsPerSample),
+                rows->timing.delayMs, rows->timing.disposal};
+    const std::size_t bytes = frame.image.rowBytes();
+    for (std::uint32_t y = 0; y < rows->size.height; ++y) {
+      decoder->readRow(std::span(frame.image.pixels).subspan(y * bytes, bytes));
+    }
+    frames.frames.push_back(std::move(frame));
+  }
+  return frames;
 }
 
 void writePicturesThatPartlyFail(const std::filesystem::path& source,

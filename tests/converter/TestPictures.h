@@ -5,6 +5,7 @@
 
 #include <array>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -56,6 +57,20 @@ void writePicture(const std::filesystem::path& path, const Picture& picture, Pic
 
 // Reads a picture whole, at full scale.
 Picture readPicture(const std::filesystem::path& path);
+
+// One frame of an animation or one page, whole, as the platform's decoder delivers it.
+struct Frame {
+  Image image;
+  std::uint32_t delayMs = 0;
+  int disposal = 0;
+};
+
+// Every frame or page of a picture, and how often an animation plays (none: no loop count).
+struct Frames {
+  std::vector<Frame> frames;
+  std::optional<std::uint32_t> loops;
+};
+Frames readFrames(const std::filesystem::path& path);
 
 // A folder for a Resize to 480 rows with the prefix "t" in which four of seven pictures fail:
 // a.jpg, b.jpg and c.jpg are good; cut.png is cut in half; exists.jpg's result "texists.jpg" is
