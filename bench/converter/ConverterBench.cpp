@@ -224,7 +224,7 @@ converter::Picture decodeWhole(const fs::path& path) {
 converter::PixelSize declaredSize(const fs::path& file) {
   try {
     const converter::SourceFile source(file.string());
-    return converter::readHeaders(*converter::detectFormat(source.read(0, 16)), source).size;
+    return converter::readHeaders(*converter::detectFormat(source.read(0, converter::formatHeadBytes)), source).size;
   } catch (const std::exception&) {
     return {1, 1};
   }

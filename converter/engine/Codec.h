@@ -50,10 +50,15 @@ struct EncodedRows {
   ColorModel model = ColorModel::Rgb;  // the model that this format's decoder delivered
   EncodingHints hints;
   int bitsPerSample = 8;  // as this format's decoder delivered
+  // The result's metadata, for the formats whose encoder stores it itself (HEIF and AVIF, whose
+  // items and properties are bound together by offsets that only the encoder lays out); null
+  // where the bytes are completed by shared code.
+  const Metadata* metadata = nullptr;
 };
 
 // Writes one picture, row by row, into a sink. It writes pixels only: the ICC profile and the
-// EXIF data are added to the encoded bytes by shared code.
+// EXIF data are added to the encoded bytes by shared code, except for HEIF and AVIF (see
+// EncodedRows::metadata).
 class Encoder {
  public:
   virtual ~Encoder() = default;

@@ -37,11 +37,11 @@ PictureFormat formatOf(const SourceFile& source) {
   if (source.size() == 0) {
     throw ConversionError(ExitCode::UnsupportedFormat, "\"" + source.path() + "\" is empty");
   }
-  const std::optional<PictureFormat> format = detectFormat(source.read(0, 16));
+  const std::optional<PictureFormat> format = detectFormat(source.read(0, formatHeadBytes));
   if (!format) {
     throw ConversionError(
         ExitCode::UnsupportedFormat,
-        "\"" + source.path() + "\" is not a JPEG, PNG, WebP, BMP, GIF or TIFF picture");
+        "\"" + source.path() + "\" is not a JPEG, PNG, WebP, BMP, GIF, TIFF, HEIF or AVIF picture");
   }
   return *format;
 }
@@ -127,10 +127,10 @@ void convertPicture(const ByteSource& source, PictureFormat format, const Conver
   const std::unique_ptr<Decoder> decoder = codecs.decoder(format, source);
   const DecodedRows rows = decoder->start(decodeAtLeast(headers.size, orientation, target));
   ByteSink& file = openResult();
-  const std::unique_ptr<MetadataWriter> sink =
-      metadataWriter(format, file, resultMetadata(headers.metadata, target, rows.model));
+  const Metadata metadata = resultMetadata(headers.metadata, target, rows.model);
+  const std::unique_ptr<MetadataWriter> sink = metadataWriter(format, file, metadata);
   const std::unique_ptr<Encoder> encoder = codecs.encoder(format);
-  encoder->start({target, rows.model, rows.hints, rows.bitsPerSample}, *sink);
+  encoder->start({target, rows.model, rows.hints, rows.bitsPerSample, &metadata}, *sink);
 
   // Decoded rows flow through the resampler and the turn into the encoder, a row at a time, with
   // samples as wide as decoded.
