@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "converter/core/ConversionError.h"
+#include "converter/core/ExifBlock.h"
 #include "converter/metadata/FormatMetadata.h"
 
 #include <algorithm>
@@ -282,8 +283,9 @@ std::vector<std::uint8_t> tiffPart(const std::vector<std::uint8_t>& exifItem) {
 }
 
 // The primary picture's size as shown: its stored size with its crop and quarter turns applied,
-// in the order in which they are associated with it (the decoder applies them).
-PixelSize shownSize(const Meta& meta, const Item& primary, Metadata& metadata) {
+// in the order in which they are associated with it, as libheif applies them. (libheif 1.15
+// writes a turn before the size, and that size already turned; a turn after the size turns it.)
+PixelSize shownSize(const Meta& meta, const Item& primary, Metadata& metadata, bool& turned) {
   std::optional<PixelSize> size;
   for (const std::uint32_t index : primary.properties) {
     if (index == 0 || index > meta.properties.size()) {
@@ -295,8 +297,14 @@ PixelSize shownSize(const Meta& meta, const Item& primary, Metadata& metadata) {
       body.number(4);
       const auto width = static_cast<std::uint32_t>(body.number(4));
       size = PixelSize{width, static_cast<std::uint32_t>(body.number(4))};
-    } else if (property.type == "irot" && size && (body.number(1) & 1) != 0) {
-      size = PixelSize{size->height, size->width};
+    } else if (property.type == "irot") {
+      const auto quarters = body.number(1) & 3;
+      turned = turned || quarters != 0;
+      if (size && (quarters & 1) != 0) {
+        size = PixelSize{size->height, size->width};
+      }
+    } else if (property.type == "imir") {
+      turned = true;
     } else if (property.type == "clap" && size) {
       const auto fraction = [&] {
         const auto n = static_cast<double>(body.number(4));
@@ -383,7 +391,8 @@ PictureHeaders readHeifHeaders(const ByteSource& source) {
     damagedPicture("the HEIF headers name no primary picture");
   }
   PictureHeaders headers;
-  headers.size = shownSize(meta, *primary, headers.metadata);
+  bool turned = false;
+  headers.size = shownSize(meta, *primary, headers.metadata, turned);
   for (const Item& item : meta.items) {
     if (item.describes != meta.primary) {
       continue;
@@ -397,8 +406,14 @@ PictureHeaders readHeifHeaders(const ByteSource& source) {
     }
   }
   // The decoder turns the picture upright by the file's own transformations, which take the
-  // place of the EXIF orientation in this format: the EXIF tag is only reset.
+  // place of the EXIF orientation in this format: the EXIF tag is only reset, and a thumbnail of
+  // the stored pixels dropped, since it would stand the wrong way.
   headers.metadata.orientation = 1;
+  if (turned && !headers.metadata.exif.empty()) {
+    ExifBlock exif(std::move(headers.metadata.exif));
+    exif.dropThumbnail();
+    headers.metadata.exif = exif.bytes();
+  }
   return headers;
 }
 
