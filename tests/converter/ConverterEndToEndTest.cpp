@@ -664,6 +664,41 @@ TEST_F(ConverterEndToEnd, WebpWithoutASystemCodecIsRefusedClearly) {
   EXPECT_EQ(filesIn(folder / "out"), 0u);
 }
 
+TEST_F(ConverterEndToEnd, HeifAndAvifWithoutSystemCodecsAreRefusedNamingTheExtension) {
+  if (platformWrites(PictureFormat::Heif)) {
+    GTEST_SKIP() << "this platform reads and writes HEIF";
+  }
+  // The headers of a 64 x 48 HEIC and AVIF, enough to be recognised and sized; the system's
+  // decoder is asked for before any coded byte is read.
+  const auto heif = [](const char* brand, const char* codec) {
+    const auto box = [](const std::string& type, const std::string& body) {
+      return bigEndian(static_cast<std::uint32_t>(8 + body.size()), 4) + type + body;
+    };
+    const std::string zero(4, '\0');
+    const std::string item = box("infe", std::string("\2\0\0\0\0\1\0\0", 8) + codec + '\0');
+    const std::string ispe = box("ispe", zero + bigEndian(64, 4) + bigEndian(48, 4));
+    const std::string ipma = box("ipma", zero + bigEndian(1, 4) + std::string("\0\1\1\x81", 4));
+    return box("ftyp", std::string(brand) + zero + "mif1" + brand) +
+           box("meta", zero + box("pitm", zero + std::string("\0\1", 2)) +
+                           box("iinf", zero + std::string("\0\1", 2) + item) +
+                           box("iprp", box("ipco", ispe) + ipma));
+  };
+  struct Case {
+    const char* name;
+    std::string file;
+    const char* extension;  // the system extension that the message names
+  };
+  for (const Case& c : {Case{"p.heic", heif("heic", "hvc1"), "HEIF Image Extensions"},
+                        Case{"p.avif", heif("avif", "av01"), "AV1 Video Extension"}}) {
+    std::ofstream(folder / "in" / c.name, std::ios::binary) << c.file;
+    const RunResult result =
+        converter->run(sourceAndDest(folder / "in" / c.name, folder / "out") + " /m:r /r:0.5");
+    EXPECT_EQ(result.exitCode, code(ExitCode::UnsupportedFormat)) << c.name << result.errorOutput;
+    EXPECT_NE(result.errorOutput.find(c.extension), std::string::npos) << result.errorOutput;
+  }
+  EXPECT_EQ(filesIn(folder / "out"), 0u);
+}
+
 TEST_F(ConverterEndToEnd, AllEightOrientationsComeOutUprightWithTheTagReset) {
   // Stored top left, top right, bottom left, bottom right; the upright quadrants that each
   // orientation gives, following the EXIF descriptions of row 0 and column 0.
