@@ -22,9 +22,8 @@ PictureHeaders readHeifHeaders(const ByteSource& source);
 // HEIF or AVIF where a file's first box lists one of their brands.
 std::optional<PictureFormat> heifFormatOf(std::span<const std::uint8_t> head);
 
-// The largest sides the encoders write in one piece: x265 takes at most 16384 pixels a side,
-// libaom 65536.
-inline constexpr std::uint32_t heifMaxSide = 16384;
+// The largest sides the encoders write (measured with 64 rows): x265 65535, libaom 65536.
+inline constexpr std::uint32_t heifMaxSide = 65535;
 inline constexpr std::uint32_t avifMaxSide = 65536;
 
 // Passes bytes through unchanged; `finish` adds whatever the format adds at the end.
