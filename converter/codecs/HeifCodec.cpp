@@ -161,7 +161,7 @@ class HeifDecoder final : public Decoder {
                                interleaved(alpha, bits_), options);
     heif.heif_decoding_options_free(options);
     check(decoded, "cannot be decoded");
-    file_ = {};
+    file_ = {};  // the context reads the file only while decoding: the rows need it no longer
 
     DecodedRows rows;
     rows.model = alpha ? ColorModel::Rgba : ColorModel::Rgb;
