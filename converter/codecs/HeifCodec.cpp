@@ -90,6 +90,13 @@ void check(heif_error error, const char* what) {
     case heif_error_Ok:
       return;
     case heif_error_Memory_allocation_error:
+      // libheif's own limits: a file whose item list claims more bytes than any picture needs
+      // (an extent of 4 GB in a file of a few kilobytes) is damaged, not too much for memory.
+      if (error.subcode == heif_suberror_Security_limit_exceeded) {
+        damagedPicture(std::string("the HEIF data ").append(what).append(" (")
+                           .append(error.message)
+                           .append(")"));
+      }
       throw std::bad_alloc();
     case heif_error_Unsupported_filetype:
     case heif_error_Unsupported_feature:
