@@ -281,7 +281,7 @@ void compare(const bench::PictureClass& pictures, const std::vector<Tool>& tools
   Batch batch{pictures.files, work / "out", {}};
   const converter::SourceFile first(batch.files.front().string());
   const converter::PixelSize size =
-      converter::readHeaders(*converter::detectFormat(first.read(0, 16)), first).size;
+      converter::readHeaders(*converter::detectFormat(first.read(0, converter::formatHeadBytes)), first).size;
   batch.target = {size.width / 4, size.height / 4};
 
   // Warms the page cache with the pictures and the tools' libraries.

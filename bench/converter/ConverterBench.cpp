@@ -8,7 +8,8 @@
 // ratios to the others. The classes: 12-megapixel photo-like JPEGs to half, to a quarter and to
 // 300 pixels wide; 800 x 600 JPEGs to a quarter; screenshots with text as JPEGs to half; PNG
 // screenshots to a quarter; 18-megapixel photo-like PNGs to half; photo-like lossy WebPs to a
-// quarter; lossless WebP screenshots to half. `only` keeps the classes whose name holds it.
+// quarter; lossless WebP screenshots to half; 12-megapixel HEIC and AVIF photos to 1000 pixels
+// wide. `only` keeps the classes whose name holds it.
 // Unless `large` is 0, it then resizes 20000 x 20000 pictures and files of a few bytes that
 // declare as many pixels to 100 rows, each alone, and prints each tool's peak memory.
 
@@ -104,6 +105,10 @@ std::vector<std::string> vipsJob(const fs::path& program, const fs::path& source
     options = "[Q=90,subsample-mode=on]";
   } else if (extension == ".webp") {
     options = source.filename().string().starts_with("screen") ? "[lossless]" : "[Q=90]";
+  } else if (extension == ".heic") {
+    options = "[Q=75]";  // multiconv's quality
+  } else if (extension == ".avif") {
+    options = "[Q=75,effort=3]";  // multiconv's quality and libaom speed (6 = 9 - effort)
   }
   return {program.string(),
           source.string(),
@@ -224,7 +229,7 @@ converter::Picture decodeWhole(const fs::path& path) {
 converter::PixelSize declaredSize(const fs::path& file) {
   try {
     const converter::SourceFile source(file.string());
-    return converter::readHeaders(*converter::detectFormat(source.read(0, 16)), source).size;
+    return converter::readHeaders(*converter::detectFormat(source.read(0, converter::formatHeadBytes)), source).size;
   } catch (const std::exception&) {
     return {1, 1};
   }
@@ -388,7 +393,8 @@ int main(int argc, char** argv) {
       {classes[0], {0, 300}},        {formats.jpegScreenshots, {0.5}},
       {classes[1], {0.25}},          {classes[2], {0.25}},
       {formats.largePng, {0.5}},     {formats.lossyWebp, {0.25}},
-      {formats.losslessWebp, {0.5}},
+      {formats.losslessWebp, {0.5}}, {formats.heic, {0, 1000}},
+      {formats.avif, {0, 1000}},
   };
   for (const auto& [pictures, resize] : runs) {
     const std::string name = pictures.name + " " + resize.label();

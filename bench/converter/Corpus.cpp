@@ -363,7 +363,9 @@ FormatCorpus makeFormatCorpus(const std::filesystem::path& folder, int count) {
   FormatCorpus corpus{{"JPEG screenshot", {}, false},
                       {"large PNG", {}, true},
                       {"lossy WebP", {}, true},
-                      {"lossless WebP", {}, false}};
+                      {"lossless WebP", {}, false},
+                      {"HEIC", {}, true},
+                      {"AVIF", {}, true}};
   Drawing drawing;
   for (int i = 0; i < count; ++i) {
     const auto seed = static_cast<std::uint32_t>(2000 + i);
@@ -377,6 +379,12 @@ FormatCorpus makeFormatCorpus(const std::filesystem::path& folder, int count) {
     corpus.losslessWebp.files.push_back(dir / ("screen" + n + ".webp"));
     drawing.add(corpus.losslessWebp.files.back(), PictureFormat::Webp,
                 [=] { return pictureOf(screenshot({2560, 1440}, seed), true); });
+    corpus.heic.files.push_back(dir / ("phone" + n + ".heic"));
+    drawing.add(corpus.heic.files.back(), PictureFormat::Heif,
+                [=] { return pictureOf(photo({4000, 3000}, seed)); });
+    corpus.avif.files.push_back(dir / ("phone" + n + ".avif"));
+    drawing.add(corpus.avif.files.back(), PictureFormat::Avif,
+                [=] { return pictureOf(photo({4000, 3000}, seed)); });
   }
   // The large PNG is a photograph of about 18 megapixels, as a camera's picture saved losslessly.
   for (int i = 0; i < 2; ++i) {

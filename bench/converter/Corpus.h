@@ -25,12 +25,15 @@ std::vector<PictureClass> makeCorpus(const std::filesystem::path& folder, int ph
 
 // The pictures of the format classes, `count` of each (two large PNGs): 1920 x 1080 screenshots
 // with text as JPEGs, 5640 x 3172 photo-like PNGs, 4000 x 3000 photo-like lossy WebPs, and
-// 2560 x 1440 screenshots with transparency as lossless WebPs.
+// 2560 x 1440 screenshots with transparency as lossless WebPs, and 4000 x 3000 photo-like
+// pictures as a phone takes them, HEIC and AVIF.
 struct FormatCorpus {
   PictureClass jpegScreenshots;
   PictureClass largePng;
   PictureClass lossyWebp;
   PictureClass losslessWebp;
+  PictureClass heic;
+  PictureClass avif;
 };
 FormatCorpus makeFormatCorpus(const std::filesystem::path& folder, int count);
 

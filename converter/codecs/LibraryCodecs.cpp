@@ -19,6 +19,9 @@ class LibraryCodecs final : public Codecs {
         return gifDecoder(source);
       case PictureFormat::Tiff:
         return tiffDecoder(source);
+      case PictureFormat::Heif:
+      case PictureFormat::Avif:
+        return heifDecoder(source);
       case PictureFormat::Bmp:
         break;
     }
@@ -37,6 +40,9 @@ class LibraryCodecs final : public Codecs {
         return gifEncoder();
       case PictureFormat::Tiff:
         return tiffEncoder();
+      case PictureFormat::Heif:
+      case PictureFormat::Avif:
+        return heifEncoder(format);
       case PictureFormat::Bmp:
         break;
     }

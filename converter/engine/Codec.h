@@ -76,10 +76,15 @@ struct EncodedRows {
   // animation plays, as the decoder gave them.
   std::uint32_t frames = 1;
   std::optional<std::uint32_t> loops{};
+  // The result's metadata, for the formats whose encoder stores it itself (HEIF and AVIF, whose
+  // items and properties are bound together by offsets that only the encoder lays out); null
+  // where the bytes are completed by shared code.
+  const Metadata* metadata = nullptr;
 };
 
 // Writes one picture, row by row, into a sink. It writes pixels only: the ICC profile and the
-// EXIF data are added to the encoded bytes by shared code.
+// EXIF data are added to the encoded bytes by shared code, except for HEIF and AVIF (see
+// EncodedRows::metadata).
 class Encoder {
  public:
   virtual ~Encoder() = default;

@@ -37,11 +37,11 @@ PictureFormat formatOf(const SourceFile& source) {
   if (source.size() == 0) {
     throw ConversionError(ExitCode::UnsupportedFormat, "\"" + source.path() + "\" is empty");
   }
-  const std::optional<PictureFormat> format = detectFormat(source.read(0, 16));
+  const std::optional<PictureFormat> format = detectFormat(source.read(0, formatHeadBytes));
   if (!format) {
     throw ConversionError(
         ExitCode::UnsupportedFormat,
-        "\"" + source.path() + "\" is not a JPEG, PNG, WebP, BMP, GIF or TIFF picture");
+        "\"" + source.path() + "\" is not a JPEG, PNG, WebP, BMP, GIF, TIFF, HEIF or AVIF picture");
   }
   return *format;
 }
@@ -156,11 +156,11 @@ void convertPicture(const ByteSource& source, PictureFormat format, const Conver
   const std::unique_ptr<Decoder> decoder = codecs.decoder(format, source);
   DecodedRows rows = decoder->start(decodeAtLeast(headers.size, orientation, target));
   ByteSink& file = openResult();
-  const std::unique_ptr<MetadataWriter> sink =
-      metadataWriter(format, file, resultMetadata(headers.metadata, target, rows.model));
+  const Metadata metadata = resultMetadata(headers.metadata, target, rows.model);
+  const std::unique_ptr<MetadataWriter> sink = metadataWriter(format, file, metadata);
   const std::unique_ptr<Encoder> encoder = codecs.encoder(format);
-  EncodedRows result{target, rows.model, rows.hints, rows.bitsPerSample, rows.timing,
-                     headers.frames, rows.loops};
+  EncodedRows result{target,      rows.model,     rows.hints, rows.bitsPerSample,
+                     rows.timing, headers.frames, rows.loops, &metadata};
   encoder->start(result, *sink);
   resizeFrame(*decoder, rows, coveredArea(headers.size, rows), target, orientation, *encoder);
 
@@ -179,8 +179,8 @@ void convertPicture(const ByteSource& source, PictureFormat format, const Conver
     ++frames;
     checkAllFrames(sourcePixels += rows.size.area(), frames);
     checkAllFrames(resultPixels += target.area(), frames, "result");
-    result = {target, rows.model, rows.hints, rows.bitsPerSample, rows.timing, headers.frames,
-              result.loops};
+    result = {target,      rows.model,     rows.hints,  rows.bitsPerSample,
+              rows.timing, headers.frames, result.loops};
     encoder->nextFrame(result);
     resizeFrame(*decoder, rows, coveredArea(rows.size, rows), target, turn, *encoder);
   }

@@ -10,7 +10,8 @@
 
 namespace karvelo::converter {
 
-enum class PictureFormat { Jpeg, Png, Webp, Bmp, Gif, Tiff };
+// Heif: a HEIF picture coded with HEVC (HEIC, as phones take them); Avif: one coded with AV1.
+enum class PictureFormat { Jpeg, Png, Webp, Bmp, Gif, Tiff, Heif, Avif };
 
 // Pixels per unit of length, across and down, in the unit and the numbers that the source's
 // format stores: a result in the same format stores them as they were. Each number is a fraction,
@@ -94,6 +95,7 @@ struct EncodingHints {
   bool lossless = false;  // WebP: written losslessly, so the result is too
   ChromaSampling chroma;  // JPEG: how colour was subsampled
   int compression = 0;    // TIFF: the compression scheme of the source (tag 259)
+  int codedBits = 8;      // HEIF, AVIF: the bits a sample is coded with (8, 10 or 12)
 };
 
 // A whole picture in memory: what tests, benchmarks and fuzzing read and write.

@@ -8,7 +8,7 @@
 namespace karvelo::converter {
 
 Picture decodePicture(const Codecs& codecs, const ByteSource& source) {
-  const std::optional<PictureFormat> format = detectFormat(source.read(0, 16));
+  const std::optional<PictureFormat> format = detectFormat(source.read(0, formatHeadBytes));
   if (!format) {
     throw ConversionError(ExitCode::UnsupportedFormat, "not a picture");
   }
@@ -30,7 +30,8 @@ std::vector<std::uint8_t> encodePicture(const Codecs& codecs, PictureFormat form
   const std::unique_ptr<MetadataWriter> sink = metadataWriter(format, file, picture.metadata);
   const std::unique_ptr<Encoder> encoder = codecs.encoder(format);
   const Image& image = picture.image;
-  encoder->start({image.size, image.model, picture.hints, image.bitsPerSample}, *sink);
+  encoder->start({image.size, image.model, picture.hints, image.bitsPerSample, &picture.metadata},
+                 *sink);
   for (std::uint32_t y = 0; y < image.size.height; ++y) {
     encoder->writeRow(std::span(image.pixels).subspan(y * image.rowBytes(), image.rowBytes()));
   }

@@ -16,6 +16,15 @@ PictureHeaders readWebpHeaders(const ByteSource& source);
 PictureHeaders readTiffHeaders(const ByteSource& source);
 PictureHeaders readGifHeaders(const ByteSource& source);
 PictureHeaders readBmpHeaders(const ByteSource& source);
+// The size and metadata of a HEIF file's primary picture, as its decoder shows it: cropped and
+// turned by the file's own transformations.
+PictureHeaders readHeifHeaders(const ByteSource& source);
+// HEIF or AVIF where a file's first box lists one of their brands.
+std::optional<PictureFormat> heifFormatOf(std::span<const std::uint8_t> head);
+
+// The largest sides the encoders write (measured with 64 rows): x265 65535, libaom 65536.
+inline constexpr std::uint32_t heifMaxSide = 65535;
+inline constexpr std::uint32_t avifMaxSide = 65536;
 
 // Passes bytes through unchanged; `finish` adds whatever the format adds at the end.
 class PassingWriter : public MetadataWriter {

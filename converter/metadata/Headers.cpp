@@ -43,7 +43,7 @@ std::optional<PictureFormat> detectFormat(std::span<const std::uint8_t> head) {
   if (startsWith(head, "BM") && head.size() >= 14) {
     return PictureFormat::Bmp;
   }
-  return std::nullopt;
+  return heifFormatOf(head);
 }
 
 PictureHeaders readHeaders(PictureFormat format, const ByteSource& source) {
@@ -67,6 +67,10 @@ PictureHeaders readHeaders(PictureFormat format, const ByteSource& source) {
     case PictureFormat::Tiff:
       headers = readTiffHeaders(source);
       break;
+    case PictureFormat::Heif:
+    case PictureFormat::Avif:
+      headers = readHeifHeaders(source);
+      break;
   }
   checkSourceSize(headers.size);
   if (headers.allPixels == 0) {
@@ -88,6 +92,10 @@ std::uint32_t maxSide(PictureFormat format) {
       return 65535;
     case PictureFormat::Png:
       return 0x7FFFFFFF;
+    case PictureFormat::Heif:
+      return heifMaxSide;
+    case PictureFormat::Avif:
+      return avifMaxSide;
     case PictureFormat::Tiff:
       break;
   }
@@ -122,6 +130,9 @@ std::unique_ptr<MetadataWriter> metadataWriter(PictureFormat format, ByteSink& f
       return bmpMetadataWriter(file, metadata);
     case PictureFormat::Gif:
       return gifMetadataWriter(file, metadata);
+    case PictureFormat::Heif:  // its encoder stores the metadata (see EncodedRows::metadata)
+    case PictureFormat::Avif:
+      break;
   }
   return std::make_unique<PassingWriter>(file);
 }

@@ -23,6 +23,10 @@ struct PictureHeaders {
   std::uint64_t allPixels = 0;
 };
 
+// How many of a file's first bytes detectFormat reads: a HEIF file names its kind among the
+// brands of its first box.
+inline constexpr std::size_t formatHeadBytes = 64;
+
 // The format that a file's first bytes announce.
 std::optional<PictureFormat> detectFormat(std::span<const std::uint8_t> head);
 

@@ -23,6 +23,9 @@ void clear(PROPVARIANT& value);
 // The container of a format, and its name for messages.
 const GUID& containerOf(PictureFormat format);
 std::string nameOf(PictureFormat format);
+// The message for a format whose decoder or encoder (`kind`) the system lacks, naming the system
+// extension that brings it where one does.
+std::string missingCodec(PictureFormat format, const char* kind);
 
 // "0x88982F50": a failed call's result, for messages.
 std::string hex(HRESULT result);

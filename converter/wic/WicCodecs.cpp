@@ -73,6 +73,9 @@ const GUID& containerOf(PictureFormat format) {
       return GUID_ContainerFormatGif;
     case PictureFormat::Tiff:
       return GUID_ContainerFormatTiff;
+    case PictureFormat::Heif:
+    case PictureFormat::Avif:  // one container; the encoder is told to code AV1
+      return GUID_ContainerFormatHeif;
     case PictureFormat::Bmp:
       break;
   }
@@ -91,10 +94,32 @@ std::string nameOf(PictureFormat format) {
       return "GIF";
     case PictureFormat::Tiff:
       return "TIFF";
+    case PictureFormat::Heif:
+      return "HEIF";
+    case PictureFormat::Avif:
+      return "AVIF";
     case PictureFormat::Bmp:
       break;
   }
   return "BMP";
+}
+
+std::string missingCodec(PictureFormat format, const char* kind) {
+  std::string message = "this system cannot ";
+  message.append(kind[0] == 'd' ? "read " : "write ")
+      .append(nameOf(format))
+      .append(" pictures: it has no ")
+      .append(nameOf(format))
+      .append(" ")
+      .append(kind)
+      .append(" installed");
+  // The codecs come with the system's extensions, which a user installs from the Store.
+  if (format == PictureFormat::Heif) {
+    message.append(" (the \"HEIF Image Extensions\" and \"HEVC Video Extensions\")");
+  } else if (format == PictureFormat::Avif) {
+    message.append(" (the \"AV1 Video Extension\" and \"HEIF Image Extensions\")");
+  }
+  return message;
 }
 
 std::string hex(HRESULT result) {
@@ -106,9 +131,7 @@ std::string hex(HRESULT result) {
 ComPtr<IWICBitmapEncoder> createEncoder(PictureFormat format) {
   ComPtr<IWICBitmapEncoder> encoder;
   if (FAILED(factory().CreateEncoder(containerOf(format), nullptr, &encoder))) {
-    throw ConversionError(ExitCode::UnsupportedFormat,
-                          "this system cannot write " + nameOf(format) + " pictures: it has no " +
-                              nameOf(format) + " encoder installed");
+    throw ConversionError(ExitCode::UnsupportedFormat, missingCodec(format, "encoder"));
   }
   return encoder;
 }

@@ -59,9 +59,7 @@ class WicDecoder final : public Decoder {
   DecodedRows start(PixelSize atLeast) override {
     stream_.Attach(new ByteStream(source_));
     if (FAILED(factory().CreateDecoder(containerOf(format_), nullptr, &decoder_))) {
-      throw ConversionError(ExitCode::UnsupportedFormat,
-                            "this system cannot read " + nameOf(format_) + " pictures: it has no " +
-                                nameOf(format_) + " decoder installed");
+      throw ConversionError(ExitCode::UnsupportedFormat, missingCodec(format_, "decoder"));
     }
     check(decoder_->Initialize(stream_.Get(), WICDecodeMetadataCacheOnDemand));
     check(decoder_->GetFrame(0, &frame_));

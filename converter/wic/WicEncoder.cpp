@@ -12,6 +12,8 @@ namespace karvelo::converter::wic {
 namespace {
 
 constexpr float jpegQuality = 0.9F;
+// HEIF and AVIF at the quality that the Linux build gives libheif's encoders.
+constexpr float heifQuality = 0.75F;
 constexpr std::size_t stripBytes = 1 << 20;
 
 // The compression of a TIFF result: the source's where the encoder offers it, else LZW.
@@ -126,6 +128,17 @@ class WicEncoder final : public Encoder {
         setOption(options, L"TiffCompressionMethod",
                   byteValue(tiffCompression(result.hints.compression)));
         break;
+      case PictureFormat::Heif:
+      case PictureFormat::Avif: {
+        VARIANT quality{};
+        quality.vt = VT_R4;
+        quality.fltVal = heifQuality;
+        setOption(options, L"ImageQuality", quality);
+        // WICHeifCompressionHEVC (2) or WICHeifCompressionAV1 (3): one container holds both.
+        setOption(options, L"HeifCompressionMethod",
+                  byteValue(format_ == PictureFormat::Avif ? 3 : 2));
+        break;
+      }
       case PictureFormat::Bmp:
         if (hasAlpha(result.model)) {
           VARIANT alpha{};

@@ -10,8 +10,9 @@ using namespace karvelo::converter;
 using namespace karvelo::converter::testing;
 
 TEST(Codecs, DamagedFilesAreRefusedWithoutCrashing) {
-  for (PictureFormat format : {PictureFormat::Jpeg, PictureFormat::Png, PictureFormat::Webp,
-                               PictureFormat::Bmp, PictureFormat::Gif, PictureFormat::Tiff}) {
+  for (PictureFormat format :
+       {PictureFormat::Jpeg, PictureFormat::Png, PictureFormat::Webp, PictureFormat::Bmp,
+        PictureFormat::Gif, PictureFormat::Tiff, PictureFormat::Heif, PictureFormat::Avif}) {
     if (!platformWrites(format)) {
       continue;
     }

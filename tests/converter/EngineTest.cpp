@@ -3,10 +3,14 @@
 
 #include "converter/engine/Orientation.h"
 #include "converter/engine/RowStore.h"
+#include "converter/core/ConversionError.h"
+#include "converter/metadata/FormatMetadata.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
+#include <optional>
 
 using namespace karvelo::converter;
 using namespace karvelo::converter::testing;
@@ -130,4 +134,95 @@ TEST(UprightRows, TurnsEveryOrientationTheSameInMemoryAndOnDiskInBands) {
       }
     }
   }
+}
+
+namespace {
+
+std::string be32(std::uint32_t n) {
+  return {static_cast<char>(n >> 24), static_cast<char>(n >> 16), static_cast<char>(n >> 8),
+          static_cast<char>(n)};
+}
+std::string box(const std::string& type, const std::string& body) {
+  return be32(static_cast<std::uint32_t>(8 + body.size())) + type + body;
+}
+
+// A HEIF file of one coded item whose properties are associated in the given order, described by
+// an EXIF item (orientation 6, with a thumbnail) kept in the meta box's own data.
+std::string heifFile(const std::string& brands, const std::vector<std::string>& properties) {
+  const std::string zero(4, '\0');
+  const std::vector<std::uint8_t> tiff = exifBlock(6, true);
+  const std::string exif = zero + std::string(tiff.begin(), tiff.end());
+  const std::string infe = box("infe", std::string("\2\0\0\0\0\1\0\0hvc1\0", 13)) +
+                           box("infe", std::string("\2\0\0\0\0\2\0\0Exif\0", 13));
+  const std::string iloc = std::string("\1\0\0\0\x44\0\0\1\0\2\0\1\0\0\0\1", 16) + zero +
+                           be32(static_cast<std::uint32_t>(exif.size()));
+  std::string ipco;
+  std::string associations;
+  for (std::size_t i = 0; i < properties.size(); ++i) {
+    ipco += properties[i];
+    associations += static_cast<char>(i + 1);
+  }
+  const std::string ipma = zero + be32(1) + std::string("\0\1", 2) +
+                           static_cast<char>(properties.size()) + associations;
+  return box("ftyp", brands) +
+         box("meta", zero + box("pitm", zero + std::string("\0\1", 2)) +
+                         box("iinf", zero + std::string("\0\2", 2) + infe) +
+                         box("iloc", iloc) +
+                         box("iref", zero + box("cdsc", std::string("\0\2\0\1\0\1", 6))) +
+                         box("iprp", box("ipco", ipco) + box("ipma", ipma)) +
+                         box("idat", exif));
+}
+
+}  // namespace
+
+TEST(HeifHeaders, GiveTheFormatByBrandAndTheSizeTheDecoderShows) {
+  const std::string zero(4, '\0');
+  const std::string ispe = box("ispe", zero + be32(400) + be32(300));
+  const std::string quarter = box("irot", "\1");
+  const std::string half = box("irot", "\2");
+  const std::string mirror = box("imir", "\1");
+  const std::string crop = box("clap", be32(201) + be32(1) + be32(101) + be32(1) + zero + be32(1) +
+                                           zero + be32(1));
+  const std::string icc = "....acspRGB colour profile";
+  const std::string colr = box("colr", "prof" + icc);
+  struct Case {
+    std::string brands;  // major, minor version, compatible
+    std::vector<std::string> properties;
+    std::optional<PictureFormat> format;
+    PixelSize size;
+    bool turned;  // the EXIF thumbnail is dropped
+  };
+  const std::vector<Case> cases = {
+      {"heic" + zero + "mif1heic", {ispe, quarter}, PictureFormat::Heif, {300, 400}, true},
+      // libheif 1.15 writes the turn first, with the size as turned: the turn then changes nothing.
+      {"mif1" + zero + "mif1avif", {quarter, ispe}, PictureFormat::Avif, {400, 300}, true},
+      {"msf1" + zero, {ispe, crop, half, colr}, PictureFormat::Heif, {201, 101}, true},
+      {"avis" + zero, {ispe, mirror}, PictureFormat::Avif, {400, 300}, true},
+      {"heix" + zero, {ispe, colr}, PictureFormat::Heif, {400, 300}, false},
+      {"isom" + zero + "mp41", {ispe}, std::nullopt, {}, false},
+  };
+  for (const Case& c : cases) {
+    const std::string file = heifFile(c.brands, c.properties);
+    const std::vector<std::uint8_t> bytes(file.begin(), file.end());
+    const MemorySource source(bytes);
+    ASSERT_EQ(detectFormat(source.read(0, formatHeadBytes)), c.format) << c.brands;
+    if (!c.format) {
+      continue;
+    }
+    const PictureHeaders headers = readHeaders(*c.format, source);
+    EXPECT_EQ(headers.size, c.size) << c.brands;
+    // The file's transformations turn it; the EXIF orientation is not applied again.
+    EXPECT_EQ(headers.metadata.orientation, 1) << c.brands;
+    EXPECT_EQ(orientationOf(headers.metadata.exif), 6) << c.brands;
+    EXPECT_EQ(linksThumbnail(headers.metadata.exif), !c.turned) << c.brands;
+    const bool profiled = std::find(c.properties.begin(), c.properties.end(), colr) !=
+                          c.properties.end();
+    EXPECT_EQ(std::string(headers.metadata.icc.begin(), headers.metadata.icc.end()),
+              profiled ? icc : "")
+        << c.brands;
+  }
+  // Cut inside its item list: damaged, not read past its end.
+  const std::string whole = heifFile("heic" + zero, {ispe});
+  const std::vector<std::uint8_t> cut(whole.begin(), whole.begin() + 120);
+  EXPECT_THROW(readHeaders(PictureFormat::Heif, MemorySource(cut)), ConversionError);
 }

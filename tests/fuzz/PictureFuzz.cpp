@@ -59,7 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const ConverterOptions options = sizeAsked(in.byte());
   const std::span<const std::uint8_t> file = in.rest();
   const MemorySource source(file);
-  const std::optional<PictureFormat> format = detectFormat(source.read(0, 16));
+  const std::optional<PictureFormat> format = detectFormat(source.read(0, formatHeadBytes));
   if (!format) return 0;
 
   MemorySink result;
@@ -79,7 +79,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const PixelSize asked =
       targetSize(uprightSize(stored.size, stored.metadata.orientation), options);
   const MemorySource written(result.bytes());
-  require(detectFormat(written.read(0, 16)) == format, "the result is of the source's format");
+  require(detectFormat(written.read(0, formatHeadBytes)) == format, "the result is of the source's format");
   try {
     const Picture again = decodePicture(platformCodecs(), written);
     require(again.image.size == asked, "the result has the size asked for");

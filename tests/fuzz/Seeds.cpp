@@ -61,8 +61,9 @@ class Corpus {
 };
 
 void pictures(Corpus& corpus) {
-  const PictureFormat formats[] = {PictureFormat::Jpeg, PictureFormat::Png, PictureFormat::Webp,
-                                   PictureFormat::Bmp,  PictureFormat::Gif, PictureFormat::Tiff};
+  const PictureFormat formats[] = {PictureFormat::Jpeg, PictureFormat::Png,  PictureFormat::Webp,
+                                   PictureFormat::Bmp,  PictureFormat::Gif,  PictureFormat::Tiff,
+                                   PictureFormat::Heif, PictureFormat::Avif};
   const ColorModel models[] = {ColorModel::Gray, ColorModel::GrayAlpha, ColorModel::Rgb,
                                ColorModel::Rgba, ColorModel::Cmyk};
   for (PictureFormat format : formats) {
@@ -90,6 +91,7 @@ void pictures(Corpus& corpus) {
       picture.image = testing::quadrants(
           {12, 8}, {testing::red, testing::green, testing::blue, testing::white});
       picture.metadata.exif = testing::exifBlock(orientation);
+      picture.metadata.orientation = orientation;  // a HEIF file's own rotation and mirror
       try {
         corpus.add(Choices()
                        .byte(orientation)
