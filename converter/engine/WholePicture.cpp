@@ -30,7 +30,11 @@ std::vector<std::uint8_t> encodePicture(const Codecs& codecs, PictureFormat form
   const std::unique_ptr<MetadataWriter> sink = metadataWriter(format, file, picture.metadata);
   const std::unique_ptr<Encoder> encoder = codecs.encoder(format);
   const Image& image = picture.image;
-  encoder->start({image.size, image.model, picture.hints, image.bitsPerSample, &picture.metadata},
+  encoder->start({.size = image.size,
+                  .model = image.model,
+                  .hints = picture.hints,
+                  .bitsPerSample = image.bitsPerSample,
+                  .metadata = &picture.metadata},
                  *sink);
   for (std::uint32_t y = 0; y < image.size.height; ++y) {
     encoder->writeRow(std::span(image.pixels).subspan(y * image.rowBytes(), image.rowBytes()));
