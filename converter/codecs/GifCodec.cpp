@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "converter/codecs/LibraryCodecs.h"
+#include "converter/codecs/PaletteQuantizer.h"
 #include "converter/core/ConversionError.h"
 #include "converter/engine/RowStore.h"
 
 #include <gif_lib.h>
-#include <libimagequant.h>
 
 #include <algorithm>
 #include <array>
@@ -16,12 +16,6 @@
 namespace karvelo::converter {
 
 namespace {
-
-constexpr int quantizeSpeed = 6;
-// Pixels counted and remapped to the palette at a time: libimagequant holds 16 bytes for each
-// pixel of a band while it dithers. Dithering starts afresh in each band, which cannot be seen at
-// a band's height (over 200 rows up to a width of 20000 pixels).
-constexpr std::uint64_t bandPixels = 4 << 20;
 
 struct ReadState {
   SourceReader reader;
@@ -101,7 +95,11 @@ class GifDecoder final : public Decoder {
     if (frame_.Interlace && visibleRows_ > 0) {
       readInterlaced();
     }
-    return {screen_, ColorModel::Rgba, 1.0, 1.0, {}};
+    DecodedRows rows;
+    rows.size = screen_;
+    rows.model = ColorModel::Rgba;
+    rows.hints.paletteBits = 8;
+    return rows;
   }
 
   void readRow(std::span<std::uint8_t> row) override {
@@ -165,19 +163,6 @@ class GifDecoder final : public Decoder {
   std::uint32_t row_ = 0;
 };
 
-struct LiqAttrFree {
-  void operator()(liq_attr* attr) const { liq_attr_destroy(attr); }
-};
-struct LiqImageFree {
-  void operator()(liq_image* image) const { liq_image_destroy(image); }
-};
-struct LiqResultFree {
-  void operator()(liq_result* result) const { liq_result_destroy(result); }
-};
-struct LiqHistogramFree {
-  void operator()(liq_histogram* histogram) const { liq_histogram_destroy(histogram); }
-};
-
 struct WriteState {
   ByteSink* sink;
   std::exception_ptr cause;
@@ -194,8 +179,7 @@ int writeSink(GifFileType* gif, const GifByteType* data, int length) {
   }
 }
 
-// A GIF needs one palette for the whole picture, so the rows are gathered (in memory, or on disk
-// when large), their colours counted band by band, and then remapped band by band.
+// A GIF needs one palette for the whole picture, so the rows are gathered and quantised first.
 class GifEncoder final : public Encoder {
  public:
   void start(const EncodedRows& result, ByteSink& sink) override {
@@ -203,15 +187,13 @@ class GifEncoder final : public Encoder {
       throw std::logic_error("GIF pictures are quantized from RGBA pixels");
     }
     size_ = result.size;
-    bandRows_ = static_cast<std::uint32_t>(
-        std::clamp<std::uint64_t>(bandPixels / size_.width, 1, size_.height));
     state_.sink = &sink;
-    store_.emplace(std::size_t{size_.width} * 4, size_.height);
+    quantizer_.emplace(size_, 256);
   }
 
   void writeRow(std::span<const std::uint8_t> row) override {
     // A GIF pixel is either opaque or fully transparent.
-    std::vector<std::uint8_t>& pixels = band_;
+    std::vector<std::uint8_t>& pixels = row_;
     pixels.assign(row.begin(), row.end());
     for (std::size_t i = 0; i < pixels.size(); i += 4) {
       if (pixels[i + 3] < 128) {
@@ -220,51 +202,25 @@ class GifEncoder final : public Encoder {
         pixels[i + 3] = 255;
       }
     }
-    store_->write(row_++, pixels);
+    quantizer_->addRow(pixels, 4);
   }
 
   void finish() override {
-    std::unique_ptr<liq_attr, LiqAttrFree> attr(liq_attr_create());
-    std::unique_ptr<liq_histogram, LiqHistogramFree> histogram(
-        attr ? liq_histogram_create(attr.get()) : nullptr);
-    if (!histogram) {
-      throw std::bad_alloc();
-    }
-    liq_set_speed(attr.get(), quantizeSpeed);
-    for (std::uint32_t y = 0; y < size_.height; y += bandRows_) {
-      const auto image = bandImage(attr.get(), y);
-      if (liq_histogram_add_image(histogram.get(), attr.get(), image.get()) != LIQ_OK) {
-        throw std::runtime_error("GIF colour reduction failed");
-      }
-    }
-    liq_result* rawResult = nullptr;
-    if (liq_histogram_quantize(histogram.get(), attr.get(), &rawResult) != LIQ_OK) {
-      throw std::runtime_error("GIF colour reduction failed");
-    }
-    std::unique_ptr<liq_result, LiqResultFree> quantized(rawResult);
-    liq_set_dithering_level(quantized.get(), 1.0F);
-    const liq_palette* palette = liq_get_palette(quantized.get());
-
+    const std::vector<PaletteColor> palette = quantizer_->quantize();
     int error = 0;
     GifFileType* gif = EGifOpen(&state_, writeSink, &error);
     if (gif == nullptr) {
       throw std::runtime_error("GIF encoding failed");
     }
-    bool ok = writeHeader(gif, *palette);
-    std::vector<std::uint8_t> indexes;
-    std::vector<unsigned char*> rows;
-    for (std::uint32_t y = 0; ok && y < size_.height; y += bandRows_) {
-      const auto image = bandImage(attr.get(), y);
-      const std::uint32_t count = std::min(bandRows_, size_.height - y);
-      indexes.resize(std::size_t{size_.width} * count);
-      rows.resize(count);
-      for (std::uint32_t i = 0; i < count; ++i) {
-        rows[i] = indexes.data() + std::size_t{size_.width} * i;
-      }
-      ok = liq_write_remapped_image_rows(quantized.get(), image.get(), rows.data()) == LIQ_OK;
-      for (std::uint32_t i = 0; ok && i < count; ++i) {
-        ok = EGifPutLine(gif, rows[i], static_cast<int>(size_.width)) == GIF_OK;
-      }
+    bool ok = writeHeader(gif, palette);
+    try {
+      quantizer_->remap([&](std::uint32_t, std::span<const std::uint8_t> indexes) {
+        ok = ok && EGifPutLine(gif, const_cast<GifPixelType*>(indexes.data()),
+                               static_cast<int>(size_.width)) == GIF_OK;
+      });
+    } catch (...) {
+      EGifCloseFile(gif, &error);
+      throw;
     }
     ok = EGifCloseFile(gif, &error) == GIF_OK && ok;
     if (state_.cause) {
@@ -276,32 +232,16 @@ class GifEncoder final : public Encoder {
   }
 
  private:
-  std::unique_ptr<liq_image, LiqImageFree> bandImage(liq_attr* attr, std::uint32_t y) {
-    const std::uint32_t count = std::min(bandRows_, size_.height - y);
-    band_.resize(std::size_t{size_.width} * 4 * count);
-    for (std::uint32_t i = 0; i < count; ++i) {
-      store_->read(
-          y + i, 0,
-          std::span(band_).subspan(std::size_t{size_.width} * 4 * i, std::size_t{size_.width} * 4));
-    }
-    std::unique_ptr<liq_image, LiqImageFree> image(liq_image_create_rgba(
-        attr, band_.data(), static_cast<int>(size_.width), static_cast<int>(count), 0));
-    if (!image) {
-      throw std::runtime_error("GIF colour reduction failed");
-    }
-    return image;
-  }
-
-  bool writeHeader(GifFileType* gif, const liq_palette& palette) {
+  bool writeHeader(GifFileType* gif, const std::vector<PaletteColor>& palette) {
     int tableSize = 2;
-    while (tableSize < static_cast<int>(palette.count)) {
+    while (tableSize < static_cast<int>(palette.size())) {
       tableSize *= 2;
     }
     std::vector<GifColorType> colors(static_cast<std::size_t>(tableSize), GifColorType{0, 0, 0});
     int transparent = NO_TRANSPARENT_COLOR;
-    for (unsigned i = 0; i < palette.count; ++i) {
-      colors[i] = {palette.entries[i].r, palette.entries[i].g, palette.entries[i].b};
-      if (palette.entries[i].a < 128 && transparent == NO_TRANSPARENT_COLOR) {
+    for (std::size_t i = 0; i < palette.size(); ++i) {
+      colors[i] = {palette[i][0], palette[i][1], palette[i][2]};
+      if (palette[i][3] < 128 && transparent == NO_TRANSPARENT_COLOR) {
         transparent = static_cast<int>(i);
       }
     }
@@ -322,11 +262,9 @@ class GifEncoder final : public Encoder {
   }
 
   PixelSize size_;
-  std::uint32_t bandRows_ = 1;
   WriteState state_{nullptr, nullptr};
-  std::optional<RowStore> store_;
-  std::vector<std::uint8_t> band_;
-  std::uint32_t row_ = 0;
+  std::optional<PaletteQuantizer> quantizer_;
+  std::vector<std::uint8_t> row_;
 };
 
 }  // namespace
