@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "converter/codecs/LibraryCodecs.h"
+#include "converter/codecs/PaletteQuantizer.h"
 #include "converter/core/ConversionError.h"
 #include "converter/engine/RowStore.h"
 #include "converter/metadata/BmpHeader.h"
@@ -76,7 +77,11 @@ class BmpDecoder final : public Decoder {
     if (runs) {
       decodeRuns();
     }
-    return {header_.size, alpha ? ColorModel::Rgba : ColorModel::Rgb, 1.0, 1.0, {}};
+    DecodedRows rows;
+    rows.size = header_.size;
+    rows.model = alpha ? ColorModel::Rgba : ColorModel::Rgb;
+    rows.hints.paletteBits = bits <= 8 ? static_cast<int>(bits) : 0;
+    return rows;
   }
 
   void readRow(std::span<std::uint8_t> row) override {
@@ -215,7 +220,8 @@ void putLittle(std::vector<std::uint8_t>& out, std::uint32_t value, int bytes) {
 }
 
 // 24-bit rows, or 32-bit rows with an alpha mask (a version 4 header), bottom up as most readers
-// expect: each row goes straight to its place in the file.
+// expect: each row goes straight to its place in the file. A palette source gives rows of 1, 4 or
+// 8 bits into a palette made once all rows are in (a bitmap's palette holds no alpha).
 class BmpEncoder final : public Encoder {
  public:
   void start(const EncodedRows& result, ByteSink& sink) override {
@@ -225,38 +231,21 @@ class BmpEncoder final : public Encoder {
     size_ = result.size;
     sink_ = &sink;
     model_ = result.model;
-    const bool alpha = result.model == ColorModel::Rgba;
-    const std::uint32_t headerBytes = alpha ? 108 : 40;
-    dataOffset_ = 14 + headerBytes;
-    rowBytes_ = (std::size_t{size_.width} * (alpha ? 4 : 3) + 3) / 4 * 4;
-    const std::uint64_t total = dataOffset_ + std::uint64_t{rowBytes_} * size_.height;
-    std::vector<std::uint8_t> head = {'B', 'M'};
-    putLittle(head, static_cast<std::uint32_t>(total), 4);
-    putLittle(head, 0, 4);
-    putLittle(head, dataOffset_, 4);
-    putLittle(head, headerBytes, 4);
-    putLittle(head, size_.width, 4);
-    putLittle(head, size_.height, 4);
-    putLittle(head, 1, 2);
-    putLittle(head, alpha ? 32 : 24, 2);
-    putLittle(head, alpha ? 3 : 0, 4);  // bit fields, or none
-    putLittle(head, static_cast<std::uint32_t>(total - dataOffset_), 4);
-    putLittle(head, 2835, 4);  // 72 dots per inch
-    putLittle(head, 2835, 4);
-    putLittle(head, 0, 4);
-    putLittle(head, 0, 4);
-    if (alpha) {
-      for (std::uint32_t mask : {0xFF0000u, 0xFF00u, 0xFFu, 0xFF000000u}) {
-        putLittle(head, mask, 4);
-      }
-      putLittle(head, 0x73524742, 4);  // "sRGB"
-      head.resize(dataOffset_, 0);
+    if (result.hints.paletteBits > 0 && model_ == ColorModel::Rgb) {
+      bits_ = result.hints.paletteBits <= 1 ? 1 : result.hints.paletteBits <= 4 ? 4 : 8;
+      quantizer_.emplace(size_, 1U << bits_);
+      return;
     }
-    sink.writeAt(0, head);
+    bits_ = model_ == ColorModel::Rgba ? 32 : 24;
+    writeHead({});
     row_.assign(rowBytes_, 0);
   }
 
   void writeRow(std::span<const std::uint8_t> row) override {
+    if (quantizer_) {
+      quantizer_->addRow(row, 3);
+      return;
+    }
     const std::size_t in = static_cast<std::size_t>(channelsOf(model_));
     const std::size_t out = model_ == ColorModel::Rgba ? 4 : 3;
     for (std::uint32_t x = 0; x < size_.width; ++x) {
@@ -270,19 +259,73 @@ class BmpEncoder final : public Encoder {
         stored[3] = pixel[3];
       }
     }
-    sink_->writeAt(dataOffset_ + std::uint64_t{size_.height - 1 - y_++} * rowBytes_, row_);
+    writeStoredRow(y_++);
   }
 
-  void finish() override {}
+  void finish() override {
+    if (!quantizer_) {
+      return;
+    }
+    writeHead(quantizer_->quantize());
+    row_.assign(rowBytes_, 0);
+    quantizer_->remap([&](std::uint32_t y, std::span<const std::uint8_t> indexes) {
+      std::fill(row_.begin(), row_.end(), 0);
+      for (std::uint32_t x = 0; x < size_.width; ++x) {
+        const std::size_t bit = std::size_t{x} * bits_;
+        row_[bit / 8] |= static_cast<std::uint8_t>(indexes[x] << (8 - bits_ - bit % 8));
+      }
+      writeStoredRow(y);
+    });
+  }
 
  private:
+  void writeHead(const std::vector<PaletteColor>& palette) {
+    const bool alpha = bits_ == 32;
+    const std::uint32_t headerBytes = alpha ? 108 : 40;
+    dataOffset_ = 14 + headerBytes + 4 * static_cast<std::uint32_t>(palette.size());
+    rowBytes_ = (std::size_t{size_.width} * bits_ + 31) / 32 * 4;
+    const std::uint64_t total = dataOffset_ + std::uint64_t{rowBytes_} * size_.height;
+    std::vector<std::uint8_t> head = {'B', 'M'};
+    putLittle(head, static_cast<std::uint32_t>(total), 4);
+    putLittle(head, 0, 4);
+    putLittle(head, dataOffset_, 4);
+    putLittle(head, headerBytes, 4);
+    putLittle(head, size_.width, 4);
+    putLittle(head, size_.height, 4);
+    putLittle(head, 1, 2);
+    putLittle(head, bits_, 2);
+    putLittle(head, alpha ? 3 : 0, 4);  // bit fields, or none
+    putLittle(head, static_cast<std::uint32_t>(total - dataOffset_), 4);
+    putLittle(head, 2835, 4);  // 72 dots per inch
+    putLittle(head, 2835, 4);
+    putLittle(head, static_cast<std::uint32_t>(palette.size()), 4);
+    putLittle(head, 0, 4);
+    if (alpha) {
+      for (std::uint32_t mask : {0xFF0000u, 0xFF00u, 0xFFu, 0xFF000000u}) {
+        putLittle(head, mask, 4);
+      }
+      putLittle(head, 0x73524742, 4);  // "sRGB"
+      head.resize(14 + headerBytes, 0);
+    }
+    for (const PaletteColor& color : palette) {
+      head.insert(head.end(), {color[2], color[1], color[0], 0});
+    }
+    sink_->writeAt(0, head);
+  }
+
+  void writeStoredRow(std::uint32_t y) {
+    sink_->writeAt(dataOffset_ + std::uint64_t{size_.height - 1 - y} * rowBytes_, row_);
+  }
+
   PixelSize size_;
   ByteSink* sink_ = nullptr;
   ColorModel model_ = ColorModel::Rgb;
+  std::uint32_t bits_ = 24;
   std::uint32_t dataOffset_ = 0;
   std::size_t rowBytes_ = 0;
   std::vector<std::uint8_t> row_;
   std::uint32_t y_ = 0;
+  std::optional<PaletteQuantizer> quantizer_;
 };
 
 }  // namespace

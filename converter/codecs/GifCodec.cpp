@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "converter/codecs/LibraryCodecs.h"
+#include "converter/codecs/PaletteQuantizer.h"
 #include "converter/core/ConversionError.h"
 #include "converter/engine/FrameCanvas.h"
 #include "converter/engine/RowStore.h"
 #include "converter/metadata/FormatMetadata.h"
 
 #include <gif_lib.h>
-#include <libimagequant.h>
 
 #include <algorithm>
 #include <array>
@@ -18,12 +18,6 @@
 namespace karvelo::converter {
 
 namespace {
-
-constexpr int quantizeSpeed = 6;
-// Pixels counted and remapped to the palette at a time: libimagequant holds 16 bytes for each
-// pixel of a band while it dithers. Dithering starts afresh in each band, which cannot be seen at
-// a band's height (over 200 rows up to a width of 20000 pixels).
-constexpr std::uint64_t bandPixels = 4 << 20;
 
 struct ReadState {
   SourceReader reader;
@@ -114,6 +108,7 @@ class GifDecoder final : public Decoder {
  private:
   DecodedRows rows() const {
     DecodedRows rows{screen_, ColorModel::Rgba, 1.0, 1.0, {}};
+    rows.hints.paletteBits = 8;
     rows.timing = timing_;
     rows.loops = loops_;
     return rows;
@@ -258,19 +253,6 @@ class GifDecoder final : public Decoder {
   std::uint32_t row_ = 0;
 };
 
-struct LiqAttrFree {
-  void operator()(liq_attr* attr) const { liq_attr_destroy(attr); }
-};
-struct LiqImageFree {
-  void operator()(liq_image* image) const { liq_image_destroy(image); }
-};
-struct LiqResultFree {
-  void operator()(liq_result* result) const { liq_result_destroy(result); }
-};
-struct LiqHistogramFree {
-  void operator()(liq_histogram* histogram) const { liq_histogram_destroy(histogram); }
-};
-
 struct WriteState {
   ByteSink* sink;
   std::exception_ptr cause;
@@ -291,10 +273,9 @@ struct EncoderClose {
   void operator()(GifFileType* gif) const { EGifCloseFile(gif, nullptr); }
 };
 
-// A GIF frame needs one palette for all its pixels, so its rows are gathered (in memory, or on
-// disk when large), their colours counted band by band, and then remapped band by band. The frames
-// of an animation are quantized one by one, each in its own palette: the first frame's is the
-// file's global one, the others' their own.
+// A GIF frame needs one palette for all its pixels, so its rows are gathered and quantised first.
+// The frames of an animation are quantised one by one, each in its own palette: the first frame's
+// is the file's global one, the others' their own.
 class GifEncoder final : public Encoder {
  public:
   void start(const EncodedRows& result, ByteSink& sink) override {
@@ -303,15 +284,13 @@ class GifEncoder final : public Encoder {
     }
     result_ = result;
     size_ = result.size;
-    bandRows_ = static_cast<std::uint32_t>(
-        std::clamp<std::uint64_t>(bandPixels / size_.width, 1, size_.height));
     state_.sink = &sink;
-    store_.emplace(std::size_t{size_.width} * 4, size_.height);
+    quantizer_.emplace(size_, 256);
   }
 
   void writeRow(std::span<const std::uint8_t> row) override {
     // A GIF pixel is either opaque or fully transparent.
-    std::vector<std::uint8_t>& pixels = band_;
+    std::vector<std::uint8_t>& pixels = row_;
     pixels.assign(row.begin(), row.end());
     for (std::size_t i = 0; i < pixels.size(); i += 4) {
       if (pixels[i + 3] < 128) {
@@ -320,13 +299,13 @@ class GifEncoder final : public Encoder {
         pixels[i + 3] = 255;
       }
     }
-    store_->write(row_++, pixels);
+    quantizer_->addRow(pixels, 4);
   }
 
   void nextFrame(const EncodedRows& frame) override {
     writeFrame();
     result_.timing = frame.timing;
-    row_ = 0;
+    quantizer_.emplace(size_, 256);
   }
 
   void finish() override {
@@ -342,45 +321,14 @@ class GifEncoder final : public Encoder {
   }
 
  private:
-  // Quantizes the gathered frame and writes it, after the file's head for the first.
+  // Quantises the gathered frame and writes it, after the file's head for the first.
   void writeFrame() {
-    std::unique_ptr<liq_attr, LiqAttrFree> attr(liq_attr_create());
-    std::unique_ptr<liq_histogram, LiqHistogramFree> histogram(
-        attr ? liq_histogram_create(attr.get()) : nullptr);
-    if (!histogram) {
-      throw std::bad_alloc();
-    }
-    liq_set_speed(attr.get(), quantizeSpeed);
-    for (std::uint32_t y = 0; y < size_.height; y += bandRows_) {
-      const auto image = bandImage(attr.get(), y);
-      if (liq_histogram_add_image(histogram.get(), attr.get(), image.get()) != LIQ_OK) {
-        throw std::runtime_error("GIF colour reduction failed");
-      }
-    }
-    liq_result* rawResult = nullptr;
-    if (liq_histogram_quantize(histogram.get(), attr.get(), &rawResult) != LIQ_OK) {
-      throw std::runtime_error("GIF colour reduction failed");
-    }
-    std::unique_ptr<liq_result, LiqResultFree> quantized(rawResult);
-    liq_set_dithering_level(quantized.get(), 1.0F);
-    const liq_palette* palette = liq_get_palette(quantized.get());
-
-    bool ok = writeHeaders(*palette);
-    std::vector<std::uint8_t> indexes;
-    std::vector<unsigned char*> rows;
-    for (std::uint32_t y = 0; ok && y < size_.height; y += bandRows_) {
-      const auto image = bandImage(attr.get(), y);
-      const std::uint32_t count = std::min(bandRows_, size_.height - y);
-      indexes.resize(std::size_t{size_.width} * count);
-      rows.resize(count);
-      for (std::uint32_t i = 0; i < count; ++i) {
-        rows[i] = indexes.data() + std::size_t{size_.width} * i;
-      }
-      ok = liq_write_remapped_image_rows(quantized.get(), image.get(), rows.data()) == LIQ_OK;
-      for (std::uint32_t i = 0; ok && i < count; ++i) {
-        ok = EGifPutLine(gif_.get(), rows[i], static_cast<int>(size_.width)) == GIF_OK;
-      }
-    }
+    const std::vector<PaletteColor> palette = quantizer_->quantize();
+    bool ok = writeHeaders(palette);
+    quantizer_->remap([&](std::uint32_t, std::span<const std::uint8_t> indexes) {
+      ok = ok && EGifPutLine(gif_.get(), const_cast<GifPixelType*>(indexes.data()),
+                             static_cast<int>(size_.width)) == GIF_OK;
+    });
     if (state_.cause) {
       std::rethrow_exception(state_.cause);
     }
@@ -389,34 +337,18 @@ class GifEncoder final : public Encoder {
     }
   }
 
-  std::unique_ptr<liq_image, LiqImageFree> bandImage(liq_attr* attr, std::uint32_t y) {
-    const std::uint32_t count = std::min(bandRows_, size_.height - y);
-    band_.resize(std::size_t{size_.width} * 4 * count);
-    for (std::uint32_t i = 0; i < count; ++i) {
-      store_->read(
-          y + i, 0,
-          std::span(band_).subspan(std::size_t{size_.width} * 4 * i, std::size_t{size_.width} * 4));
-    }
-    std::unique_ptr<liq_image, LiqImageFree> image(liq_image_create_rgba(
-        attr, band_.data(), static_cast<int>(size_.width), static_cast<int>(count), 0));
-    if (!image) {
-      throw std::runtime_error("GIF colour reduction failed");
-    }
-    return image;
-  }
-
   // The file's head before the first frame (the screen with the first palette, and the loop
   // count of an animation), then the frame's control block and descriptor.
-  bool writeHeaders(const liq_palette& palette) {
+  bool writeHeaders(const std::vector<PaletteColor>& palette) {
     int tableSize = 2;
-    while (tableSize < static_cast<int>(palette.count)) {
+    while (tableSize < static_cast<int>(palette.size())) {
       tableSize *= 2;
     }
     std::vector<GifColorType> colors(static_cast<std::size_t>(tableSize), GifColorType{0, 0, 0});
     int transparent = NO_TRANSPARENT_COLOR;
-    for (unsigned i = 0; i < palette.count; ++i) {
-      colors[i] = {palette.entries[i].r, palette.entries[i].g, palette.entries[i].b};
-      if (palette.entries[i].a < 128 && transparent == NO_TRANSPARENT_COLOR) {
+    for (std::size_t i = 0; i < palette.size(); ++i) {
+      colors[i] = {palette[i][0], palette[i][1], palette[i][2]};
+      if (palette[i][3] < 128 && transparent == NO_TRANSPARENT_COLOR) {
         transparent = static_cast<int>(i);
       }
     }
@@ -436,7 +368,8 @@ class GifEncoder final : public Encoder {
       EGifSetGifVersion(gif_.get(), true);
       ok = EGifPutScreenDesc(gif_.get(), width, height, 8, 0, map.get()) == GIF_OK;
       if (ok && animated && result_.loops) {
-        const auto loops = static_cast<std::uint16_t>(std::min<std::uint32_t>(*result_.loops, 0xFFFF));
+        const auto loops =
+            static_cast<std::uint16_t>(std::min<std::uint32_t>(*result_.loops, 0xFFFF));
         const GifByteType count[] = {1, static_cast<GifByteType>(loops & 0xFF),
                                      static_cast<GifByteType>(loops >> 8)};
         ok = EGifPutExtensionLeader(gif_.get(), APPLICATION_EXT_FUNC_CODE) == GIF_OK &&
@@ -460,12 +393,10 @@ class GifEncoder final : public Encoder {
 
   EncodedRows result_;
   PixelSize size_;
-  std::uint32_t bandRows_ = 1;
   WriteState state_{nullptr, nullptr};
   std::unique_ptr<GifFileType, EncoderClose> gif_;
-  std::optional<RowStore> store_;
-  std::vector<std::uint8_t> band_;
-  std::uint32_t row_ = 0;
+  std::optional<PaletteQuantizer> quantizer_;
+  std::vector<std::uint8_t> row_;
 };
 
 }  // namespace

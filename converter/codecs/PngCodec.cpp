@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "converter/codecs/LibraryCodecs.h"
+#include "converter/codecs/PaletteQuantizer.h"
 #include "converter/core/ConversionError.h"
 #include "converter/engine/RowStore.h"
 
@@ -8,6 +9,7 @@
 #include <bit>
 #include <cstdio>
 #include <exception>
+#include <functional>
 #include <optional>
 #include <stdexcept>
 
@@ -94,6 +96,9 @@ class PngDecoder final : public Decoder {
           png_set_keep_unknown_chunks(png_, PNG_HANDLE_CHUNK_NEVER, skipped, 6);
           png_read_info(png_, info_);
           const int colorType = png_get_color_type(png_, info_);
+          if (colorType == PNG_COLOR_TYPE_PALETTE) {
+            rows.hints.paletteBits = png_get_bit_depth(png_, info_);
+          }
           png_set_expand(png_);
           // 16-bit samples stay 16 bits, in the machine's byte order.
           if (png_get_bit_depth(png_, info_) == 16) {
@@ -206,37 +211,101 @@ class PngEncoder final : public Encoder {
       case ColorModel::Cmyk:
         throw std::logic_error("a PNG cannot hold CMYK");
     }
+    result_ = result;
+    sink_ = &sink;
+    // A palette source gives a palette result, made once all its rows are in.
+    if (result.hints.paletteBits > 0 && result.bitsPerSample == 8 &&
+        (colorType & PNG_COLOR_MASK_COLOR) != 0) {
+      quantizer_.emplace(result.size, 1U << paletteBits());
+      return;
+    }
+    writeHeader(colorType, result.bitsPerSample);
+  }
+
+  void writeRow(std::span<const std::uint8_t> row) override {
+    if (quantizer_) {
+      quantizer_->addRow(row, channelsOf(result_.model));
+      return;
+    }
+    guarded(
+        png_, error_, [&] { png_write_row(png_, row.data()); }, false);
+  }
+
+  void finish() override {
+    if (quantizer_) {
+      writePalette(quantizer_->quantize());
+      quantizer_->remap([&](std::uint32_t, std::span<const std::uint8_t> indexes) {
+        guarded(
+            png_, error_, [&] { png_write_row(png_, indexes.data()); }, false);
+      });
+    }
+    guarded(
+        png_, error_, [&] { png_write_end(png_, info_); }, false);
+  }
+
+ private:
+  // The bits of a palette index: the source's, 1, 2, 4 or 8.
+  int paletteBits() const {
+    int bits = 1;
+    while (bits < 8 && bits < result_.hints.paletteBits) {
+      bits *= 2;
+    }
+    return bits;
+  }
+
+  void writeHeader(int colorType, int bitDepth, const std::function<void()>& beforeInfo = {}) {
     guarded(
         png_, error_,
         [&] {
-          png_set_write_fn(png_, &sink, writeSink, flushNothing);
+          png_set_write_fn(png_, sink_, writeSink, flushNothing);
           png_set_compression_level(png_, compressionLevel);
-          png_set_filter(png_, PNG_FILTER_TYPE_BASE, PNG_FILTER_SUB);
-          png_set_IHDR(png_, info_, result.size.width, result.size.height, result.bitsPerSample,
-                       colorType, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-                       PNG_FILTER_TYPE_DEFAULT);
+          // Palette indexes are written unfiltered: differences of indexes compress worse.
+          png_set_filter(png_, PNG_FILTER_TYPE_BASE,
+                         colorType == PNG_COLOR_TYPE_PALETTE ? PNG_FILTER_NONE : PNG_FILTER_SUB);
+          png_set_IHDR(png_, info_, result_.size.width, result_.size.height, bitDepth, colorType,
+                       PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+          if (beforeInfo) {
+            beforeInfo();
+          }
           png_write_info(png_, info_);
-          if (result.bitsPerSample == 16 && std::endian::native == std::endian::little) {
+          if (bitDepth == 16 && std::endian::native == std::endian::little) {
             png_set_swap(png_);
           }
         },
         false);
   }
 
-  void writeRow(std::span<const std::uint8_t> row) override {
-    guarded(
-        png_, error_, [&] { png_write_row(png_, row.data()); }, false);
+  // The palette and, where some colours are transparent, their alpha (the transparent colours
+  // come first, so the table ends with the last of them). Indexes of fewer than 8 bits are packed
+  // by libpng.
+  void writePalette(const std::vector<PaletteColor>& palette) {
+    std::vector<png_color> colors;
+    std::vector<png_byte> alpha;
+    for (const PaletteColor& color : palette) {
+      colors.push_back({color[0], color[1], color[2]});
+      if (color[3] < 255) {
+        alpha.push_back(color[3]);
+      }
+    }
+    const int bits = paletteBits();
+    writeHeader(PNG_COLOR_TYPE_PALETTE, bits, [&] {
+      png_set_PLTE(png_, info_, colors.data(), static_cast<int>(colors.size()));
+      if (!alpha.empty()) {
+        png_set_tRNS(png_, info_, alpha.data(), static_cast<int>(alpha.size()), nullptr);
+      }
+    });
+    if (bits < 8) {
+      guarded(
+          png_, error_, [&] { png_set_packing(png_); }, false);
+    }
   }
 
-  void finish() override {
-    guarded(
-        png_, error_, [&] { png_write_end(png_, info_); }, false);
-  }
-
- private:
   ErrorText error_;
   png_structp png_ = nullptr;
   png_infop info_ = nullptr;
+  EncodedRows result_;
+  ByteSink* sink_ = nullptr;
+  std::optional<PaletteQuantizer> quantizer_;
 };
 
 }  // namespace

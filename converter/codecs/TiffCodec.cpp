@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "converter/codecs/LibraryCodecs.h"
+#include "converter/codecs/TiffPieces.h"
 #include "converter/core/ConversionError.h"
 
 #include <tiffio.h>
@@ -108,10 +109,10 @@ bool keepsCompression(int compression) {
          compression == COMPRESSION_PACKBITS;
 }
 
-// Reads the first page a row at a time. The common layouts (8 or 16 bits per sample, samples
-// side by side, in strips) are read scanline by scanline, which decodes each strip once however
-// tall it is; everything else goes through libtiff's RGBA interface a strip or a row of tiles at
-// a time.
+// Reads the first page a row at a time. Gray, RGB and CMYK of 8 or 16 bits per sample are read as
+// wide as stored: scanline by scanline when the samples lie side by side in strips, which
+// decodes each strip once however tall it is, else a band of tiles or of separate planes at a
+// time. Everything else goes through libtiff's RGBA interface a strip or a row of tiles at a time.
 class TiffDecoder final : public Decoder {
  public:
   explicit TiffDecoder(const ByteSource& source) { stream_.bytes = &source; }
@@ -211,8 +212,7 @@ class TiffDecoder final : public Decoder {
     rows.hints.compression = compression;
     rows.model = gray ? (alpha_ ? ColorModel::GrayAlpha : ColorModel::Gray)
                       : (alpha_ ? ColorModel::Rgba : ColorModel::Rgb);
-    scanlines_ = !TIFFIsTiled(file) && planar == PLANARCONFIG_CONTIG &&
-                 format == SAMPLEFORMAT_UINT && (bits == 8 || bits == 16) &&
+    scanlines_ = format == SAMPLEFORMAT_UINT && (bits == 8 || bits == 16) &&
                  (gray || cmyk || (photometric == PHOTOMETRIC_RGB && colours == 3));
     if (scanlines_) {
       if (cmyk) {
@@ -223,7 +223,11 @@ class TiffDecoder final : public Decoder {
       sampleBytes_ = bits / 8;
       rows.bitsPerSample = bits;
       samples_ = samples;
-      scanline_.resize(static_cast<std::size_t>(TIFFScanlineSize(file)));
+      scanline_.resize(std::max(static_cast<std::size_t>(TIFFScanlineSize(file)),
+                                std::size_t{size_.width} * samples * sampleBytes_));
+      if (TIFFIsTiled(file) || planar == PLANARCONFIG_SEPARATE) {
+        pieces_.emplace(file, size_, samples_, sampleBytes_);
+      }
     } else {
       startRgba();
     }
@@ -239,7 +243,8 @@ class TiffDecoder final : public Decoder {
   }
 
   void readScanline(std::span<std::uint8_t> row) {
-    if (TIFFReadScanline(tiff_.get(), scanline_.data(), row_, 0) != 1) {
+    if (pieces_ ? !pieces_->read(row_, scanline_)
+                : TIFFReadScanline(tiff_.get(), scanline_.data(), row_, 0) != 1) {
       fail();
     }
     if (sampleBytes_ == 2) {
@@ -347,6 +352,7 @@ class TiffDecoder final : public Decoder {
   std::size_t sampleBytes_ = 1;
   std::size_t samples_ = 1;
   std::vector<std::uint8_t> scanline_;
+  std::optional<TiffPieces> pieces_;  // tiles, or samples in separate planes
   TIFFRGBAImage rgba_{};
   bool rgbaStarted_ = false;
   std::uint32_t bandRows_ = 1;

@@ -96,6 +96,10 @@ struct EncodingHints {
   ChromaSampling chroma;  // JPEG: how colour was subsampled
   int compression = 0;    // TIFF: the compression scheme of the source (tag 259)
   int codedBits = 8;      // HEIF, AVIF: the bits a sample is coded with (8, 10 or 12)
+  // PNG, BMP, GIF: the bits of a palette index (1, 2, 4 or 8) where the source's pixels were
+  // indexes into a palette, 0 where they were colours. The decoder still delivers colours; the
+  // result is quantised to a palette of at most 2^bits colours.
+  int paletteBits = 0;
 };
 
 // A whole picture in memory: what tests, benchmarks and fuzzing read and write.

@@ -273,6 +273,14 @@ class BmpMetadataWriter final : public PassingWriter {
       : PassingWriter(file), density_(metadata.resolution) {}
 
   void finish() override {
+    // The file's size as it is: Wine's encoder leaves the palette out of the size it writes.
+    if (const std::uint64_t size = file_.size(); size <= 0xFFFFFFFF) {
+      std::vector<std::uint8_t> bytes(4);
+      for (int i = 0; i < 4; ++i) {
+        bytes[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(size >> (8 * i));
+      }
+      file_.writeAt(2, bytes);
+    }
     std::uint8_t infoSize[4] = {};
     // A bitmap's resolution is in pixels per metre, a whole number.
     if (!density_ || density_->unit != Resolution::Unit::Metre || density_->x > 0x7FFFFFFF ||

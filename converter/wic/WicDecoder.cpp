@@ -3,6 +3,7 @@
 #include "converter/metadata/Headers.h"
 #include "converter/wic/ByteStream.h"
 #include "converter/wic/Wic.h"
+#include "converter/wic/WicPalette.h"
 #include "converter/wic/WicPixels.h"
 
 #include <algorithm>
@@ -45,13 +46,6 @@ bool isGray(const GUID& format) {
   return false;
 }
 
-bool isIndexed(const GUID& format) {
-  return IsEqualGUID(format, GUID_WICPixelFormat1bppIndexed) ||
-         IsEqualGUID(format, GUID_WICPixelFormat2bppIndexed) ||
-         IsEqualGUID(format, GUID_WICPixelFormat4bppIndexed) ||
-         IsEqualGUID(format, GUID_WICPixelFormat8bppIndexed);
-}
-
 class WicDecoder final : public Decoder {
  public:
   WicDecoder(PictureFormat format, const ByteSource& source) : format_(format), source_(source) {}
@@ -78,6 +72,11 @@ class WicDecoder final : public Decoder {
     rows.size = frameSize_;
     rows.model = modelOf(native);
     rows.hints = headers.hints;
+    // Palette pictures give palette results where the format has them as well.
+    if (format_ == PictureFormat::Png || format_ == PictureFormat::Bmp ||
+        format_ == PictureFormat::Gif) {
+      rows.hints.paletteBits = indexBitsOf(native);
+    }
     if (format_ == PictureFormat::Gif) {
       // The first frame is painted onto the logical screen; the rest of the screen is clear.
       rows.size = headers.size;
@@ -159,7 +158,7 @@ class WicDecoder final : public Decoder {
 
   bool hasTransparency(const GUID& native) const {
     BOOL transparent = FALSE;
-    if (isIndexed(native)) {
+    if (indexBitsOf(native) > 0) {
       ComPtr<IWICPalette> palette;
       return SUCCEEDED(factory().CreatePalette(&palette)) &&
              SUCCEEDED(frame_->CopyPalette(palette.Get())) &&

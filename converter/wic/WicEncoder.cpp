@@ -2,9 +2,11 @@
 #include "converter/core/ConversionError.h"
 #include "converter/wic/ByteStream.h"
 #include "converter/wic/Wic.h"
+#include "converter/wic/WicPalette.h"
 #include "converter/wic/WicPixels.h"
 
 #include <algorithm>
+#include <optional>
 #include <stdexcept>
 
 namespace karvelo::converter::wic {
@@ -77,6 +79,11 @@ class WicEncoder final : public Encoder {
     }
     check(frame_->Initialize(options.Get()));
     check(frame_->SetSize(size_.width, size_.height));
+    if (result.hints.paletteBits > 0 && result.bitsPerSample == 8 &&
+        (model_ == ColorModel::Rgb || model_ == ColorModel::Rgba) && negotiateIndexes(result)) {
+      indexed_.emplace(size_);
+      return;
+    }
     layout_ = negotiateLayout();
     stripRows_ = static_cast<std::uint32_t>(
         std::clamp<std::size_t>(stripBytes / stride(), 1, std::max(size_.height, 1U)));
@@ -84,6 +91,10 @@ class WicEncoder final : public Encoder {
   }
 
   void writeRow(std::span<const std::uint8_t> row) override {
+    if (indexed_) {
+      indexed_->addRow(row, model_);
+      return;
+    }
     convertRow({model_}, row.data(), layout_, strip_.data() + std::size_t{held_} * stride(),
                size_.width);
     if (++held_ == stripRows_) {
@@ -92,6 +103,9 @@ class WicEncoder final : public Encoder {
   }
 
   void finish() override {
+    if (indexed_) {
+      writeIndexes();
+    }
     flush();
     check(frame_->Commit());
     check(encoder_->Commit());
@@ -169,6 +183,48 @@ class WicEncoder final : public Encoder {
                              " encoder takes none of the converter's pixel layouts");
   }
 
+  // A palette source's result is written as indexes of as many bits as the source's (1, 2, 4 or
+  // 8; 2 for a 1-bit source with transparency, which needs a third entry), or of 8 bits where the
+  // encoder takes no fewer. False where it takes no indexes at all: the result is then colour.
+  bool negotiateIndexes(const EncodedRows& result) {
+    int bits = 1;
+    while (bits < 8 && bits < result.hints.paletteBits) {
+      bits *= 2;
+    }
+    if (bits == 1 && hasAlpha(model_)) {
+      bits = 2;
+    }
+    paletteColors_ = 1U << bits;
+    for (int offered : {bits, 8}) {
+      GUID format = indexedFormatOf(offered);
+      check(frame_->SetPixelFormat(&format));
+      indexBits_ = indexBitsOf(format);
+      if (indexBits_ >= offered) {
+        return true;
+      }
+    }
+    return false;
+  }
+
+  void writeIndexes() {
+    check(frame_->SetPalette(&indexed_->makePalette(paletteColors_)));
+    const std::size_t rowBytes = (std::size_t{size_.width} * indexBits_ + 7) / 8;
+    stripRows_ = static_cast<std::uint32_t>(
+        std::clamp<std::size_t>(stripBytes / size_.width, 1, std::max(size_.height, 1U)));
+    std::vector<std::uint8_t> indexes(std::size_t{size_.width} * stripRows_);
+    strip_.resize(rowBytes * stripRows_);
+    for (std::uint32_t y = 0; y < size_.height; y += stripRows_) {
+      const std::uint32_t rows = std::min(stripRows_, size_.height - y);
+      indexed_->copyIndexes(y, rows, indexes.data());
+      for (std::uint32_t i = 0; i < rows; ++i) {
+        packIndexes(indexes.data() + std::size_t{size_.width} * i, size_.width, indexBits_,
+                    strip_.data() + rowBytes * i);
+      }
+      check(frame_->WritePixels(rows, static_cast<UINT>(rowBytes),
+                                static_cast<UINT>(rowBytes * rows), strip_.data()));
+    }
+  }
+
   std::size_t stride() const { return std::size_t{size_.width} * layout_.bytesPerPixel(); }
 
   void flush() {
@@ -189,6 +245,9 @@ class WicEncoder final : public Encoder {
   std::vector<std::uint8_t> strip_;
   std::uint32_t stripRows_ = 1;
   std::uint32_t held_ = 0;
+  std::optional<IndexedPixels> indexed_;  // the rows of a palette result
+  int indexBits_ = 8;
+  unsigned paletteColors_ = 256;
 };
 
 }  // namespace

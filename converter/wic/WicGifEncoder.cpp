@@ -2,6 +2,7 @@
 #include "converter/metadata/FormatMetadata.h"
 #include "converter/wic/ByteStream.h"
 #include "converter/wic/Wic.h"
+#include "converter/wic/WicPalette.h"
 
 #include <algorithm>
 #include <optional>
@@ -56,8 +57,7 @@ std::vector<std::uint8_t> withTransparency(std::span<const std::uint8_t> head, s
 }
 
 // A GIF holds one palette of at most 256 colours for the whole picture, so the rows are gathered
-// in a bitmap first. The imaging component makes the palette and maps the colours to it with
-// error diffusion; pixels less than half opaque become the one transparent entry.
+// first (see IndexedPixels); pixels less than half opaque become the one transparent entry.
 class WicGifEncoder final : public Encoder {
  public:
   WicGifEncoder() : encoder_(createEncoder(PictureFormat::Gif)) {}
@@ -68,61 +68,21 @@ class WicGifEncoder final : public Encoder {
     }
     size_ = result.size;
     sink_ = &sink;
-    check(factory().CreateBitmap(size_.width, size_.height, GUID_WICPixelFormat32bppBGRA,
-                                 WICBitmapCacheOnLoad, &bitmap_));
-    const WICRect all{0, 0, static_cast<INT>(size_.width), static_cast<INT>(size_.height)};
-    check(bitmap_->Lock(&all, WICBitmapLockWrite, &lock_));
-    UINT bytes = 0;
-    UINT stride = 0;
-    check(lock_->GetStride(&stride));
-    check(lock_->GetDataPointer(&bytes, &pixels_));
-    stride_ = stride;
+    pixels_.emplace(size_);
   }
 
   void writeRow(std::span<const std::uint8_t> row) override {
-    std::uint8_t* out = pixels_ + std::size_t{row_++} * stride_;
-    for (std::size_t i = 0; i < row.size(); i += 4, out += 4) {
-      if (row[i + 3] < 128) {
-        std::fill_n(out, 4, 0);
-        transparent_ = true;
-      } else {
-        out[0] = row[i + 2];
-        out[1] = row[i + 1];
-        out[2] = row[i];
-        out[3] = 255;
-      }
-    }
+    pixels_->addRow(row, ColorModel::Rgba);
   }
 
   void finish() override {
-    lock_.Reset();
-    // The opaque colours; the transparent entry is added after them.
-    ComPtr<IWICPalette> opaque;
-    check(factory().CreatePalette(&opaque));
-    check(opaque->InitializeFromBitmap(bitmap_.Get(), transparent_ ? 255 : 256, FALSE));
-    ComPtr<IWICFormatConverter> indexes;
-    check(factory().CreateFormatConverter(&indexes));
-    check(indexes->Initialize(bitmap_.Get(), GUID_WICPixelFormat8bppIndexed,
-                              WICBitmapDitherTypeErrorDiffusion, opaque.Get(), 0.0,
-                              WICBitmapPaletteTypeCustom));
-    UINT count = 0;
-    check(opaque->GetColorCount(&count));
-    std::vector<WICColor> colors(count);
-    check(opaque->GetColors(count, colors.data(), &count));
-    colors.resize(count);
-    const auto clear = static_cast<std::uint8_t>(count);
-    if (transparent_) {
-      colors.push_back(0);
-    }
-    ComPtr<IWICPalette> palette;
-    check(factory().CreatePalette(&palette));
-    check(palette->InitializeCustom(colors.data(), static_cast<UINT>(colors.size())));
-
+    IWICPalette& palette = pixels_->makePalette(256);
     std::optional<HeadRewriter> marked;
-    if (transparent_) {
-      marked.emplace(*sink_, gifHeadLength, [clear](std::span<const std::uint8_t> head) {
-        return withTransparency(head, clear);
-      });
+    if (pixels_->transparent()) {
+      marked.emplace(*sink_, gifHeadLength,
+                     [clear = pixels_->transparentIndex()](std::span<const std::uint8_t> head) {
+                       return withTransparency(head, clear);
+                     });
     }
     stream_.Attach(new ByteStream(marked ? *marked : *sink_));
     check(encoder_->Initialize(stream_.Get(), WICBitmapEncoderNoCache));
@@ -136,24 +96,13 @@ class WicGifEncoder final : public Encoder {
     if (!IsEqualGUID(format, GUID_WICPixelFormat8bppIndexed)) {
       throw std::runtime_error("the GIF encoder takes no 8-bit palette pixels");
     }
-    check(frame->SetPalette(palette.Get()));
+    check(frame->SetPalette(&palette));
 
     std::vector<std::uint8_t> strip(std::size_t{size_.width} * stripRows);
-    std::vector<std::uint8_t> alpha(std::size_t{size_.width} * 4 * stripRows);
     for (std::uint32_t y = 0; y < size_.height; y += stripRows) {
       const std::uint32_t rows = std::min(stripRows, size_.height - y);
-      const WICRect area{0, static_cast<INT>(y), static_cast<INT>(size_.width),
-                         static_cast<INT>(rows)};
+      pixels_->copyIndexes(y, rows, strip.data());
       const auto bytes = static_cast<UINT>(std::size_t{size_.width} * rows);
-      check(indexes->CopyPixels(&area, size_.width, bytes, strip.data()));
-      if (transparent_) {
-        check(bitmap_->CopyPixels(&area, size_.width * 4, bytes * 4, alpha.data()));
-        for (std::size_t i = 0; i < bytes; ++i) {
-          if (alpha[i * 4 + 3] == 0) {
-            strip[i] = clear;
-          }
-        }
-      }
       check(frame->WritePixels(rows, size_.width, bytes, strip.data()));
     }
     check(frame->Commit());
@@ -175,14 +124,9 @@ class WicGifEncoder final : public Encoder {
 
   ComPtr<IWICBitmapEncoder> encoder_;
   ComPtr<ByteStream> stream_;
-  ComPtr<IWICBitmap> bitmap_;
-  ComPtr<IWICBitmapLock> lock_;
   ByteSink* sink_ = nullptr;
   PixelSize size_;
-  std::uint8_t* pixels_ = nullptr;
-  std::size_t stride_ = 0;
-  std::uint32_t row_ = 0;
-  bool transparent_ = false;
+  std::optional<IndexedPixels> pixels_;
 };
 
 }  // namespace

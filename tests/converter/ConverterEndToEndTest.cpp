@@ -16,6 +16,7 @@
 #include <fstream>
 #include <functional>
 #include <map>
+#include <set>
 #ifndef _WIN32
 #include <gif_lib.h>
 #include <jpeglib.h>
@@ -180,6 +181,128 @@ std::string littleEndian(std::uint32_t n, int bytes) {
 }
 
 std::vector<std::uint8_t> asBytes(const std::string& text) { return {text.begin(), text.end()}; }
+
+// A little-endian TIFF of 16-bit samples in 32 x 32 tiles, every sample of channel c
+// `values[c]`: gray, or RGB with its samples in separate planes.
+std::string tiledTiff(PixelSize size, const std::vector<std::uint16_t>& values) {
+  const auto samples = static_cast<std::uint32_t>(values.size());
+  const std::uint32_t side = 32;
+  const std::uint32_t perPlane = (size.width + side - 1) / side * ((size.height + side - 1) / side);
+  const std::uint32_t tiles = perPlane * samples;
+  const std::uint32_t tileBytes = side * side * 2;
+  const std::uint32_t bitsAt = 8 + 2 + 11 * 12 + 4;
+  const std::uint32_t offsetsAt = bitsAt + 8;
+  const std::uint32_t dataAt = offsetsAt + 8 * tiles;
+  std::string tiff = std::string("II*\0", 4) + littleEndian(8, 4) + littleEndian(11, 2);
+  const std::uint32_t entries[][4] = {{256, 4, 1, size.width},
+                                      {257, 4, 1, size.height},
+                                      {258, 3, samples, samples == 1 ? 16 : bitsAt},
+                                      {259, 3, 1, 1},
+                                      {262, 3, 1, samples == 1 ? 1U : 2U},
+                                      {277, 3, 1, samples},
+                                      {284, 3, 1, samples == 1 ? 1U : 2U},
+                                      {322, 3, 1, side},
+                                      {323, 3, 1, side},
+                                      {324, 4, tiles, offsetsAt},
+                                      {325, 4, tiles, offsetsAt + 4 * tiles}};
+  for (const auto& [tag, type, count, value] : entries) {
+    tiff += littleEndian(tag, 2) + littleEndian(type, 2) + littleEndian(count, 4) +
+            littleEndian(value, 4);
+  }
+  tiff += littleEndian(0, 4) + littleEndian(16, 2) + littleEndian(16, 2) + littleEndian(16, 4);
+  for (std::uint32_t i = 0; i < tiles; ++i) {
+    tiff += littleEndian(dataAt + i * tileBytes, 4);
+  }
+  for (std::uint32_t i = 0; i < tiles; ++i) {
+    tiff += littleEndian(tileBytes, 4);
+  }
+  for (std::uint32_t i = 0; i < tiles; ++i) {
+    for (std::uint32_t j = 0; j < side * side; ++j) {
+      tiff += littleEndian(values[i / perPlane], 2);
+    }
+  }
+  return tiff;
+}
+
+// The picture's left quarter is fully transparent, its second quarter half transparent (where
+// the format holds that), the rest opaque: colour entries 0, 1 and the others of a palette in
+// diagonal bands. A palette of two has bands throughout.
+int quarterEntry(std::uint32_t x, std::uint32_t y, PixelSize size, int entries) {
+  const auto band = static_cast<int>((x + y) / 6);
+  if (entries <= 2) {
+    return band % 2;
+  }
+  return x < size.width / 4 ? 0 : x < size.width / 2 ? 1 : 2 + band % (entries - 2);
+}
+
+// A palette PNG of `bits` bits an index, quartered as above, with its transparency in tRNS.
+std::string palettePng(PixelSize size, int bits) {
+  const int entries = 1 << bits;
+  std::string palette;
+  for (int i = 0; i < entries; ++i) {
+    palette += {static_cast<char>(i * 255 / (entries - 1)), static_cast<char>(200 - i * 7),
+                static_cast<char>(i % 3 * 100)};
+  }
+  std::string rows;
+  for (std::uint32_t y = 0; y < size.height; ++y) {
+    std::string row((size.width * bits + 7) / 8, '\0');
+    for (std::uint32_t x = 0; x < size.width; ++x) {
+      const std::uint32_t bit = x * static_cast<std::uint32_t>(bits);
+      row[bit / 8] = static_cast<char>(row[bit / 8] |
+                                       quarterEntry(x, y, size, entries) << (8 - bits - bit % 8));
+    }
+    rows += '\0' + row;
+  }
+  uLongf length = compressBound(static_cast<uLong>(rows.size()));
+  std::string data(length, '\0');
+  compress(reinterpret_cast<Bytef*>(data.data()), &length,
+           reinterpret_cast<const Bytef*>(rows.data()), static_cast<uLong>(rows.size()));
+  data.resize(length);
+  return "\x89PNG\r\n\x1A\n" +
+         pngChunk("IHDR", bigEndian(size.width, 4) + bigEndian(size.height, 4) +
+                              static_cast<char>(bits) + std::string("\3\0\0\0", 4)) +
+         pngChunk("PLTE", palette) + pngChunk("tRNS", std::string("\0\x80", 2)) +
+         pngChunk("IDAT", data) + pngChunk("IEND", "");
+}
+
+// A bottom-up bitmap of `bits` bits an index (1, 4 or 8), its pixels as quarterEntry gives them
+// (a bitmap's palette has no alpha).
+std::string paletteBmp(PixelSize size, int bits, const Resolution& density) {
+  const int entries = 1 << bits;
+  const std::uint32_t rowBytes = (size.width * static_cast<std::uint32_t>(bits) + 31) / 32 * 4;
+  const auto offset = static_cast<std::uint32_t>(14 + 40 + 4 * entries);
+  std::string bmp = "BM" + littleEndian(offset + rowBytes * size.height, 4) + littleEndian(0, 4) +
+                    littleEndian(offset, 4) + littleEndian(40, 4) + littleEndian(size.width, 4) +
+                    littleEndian(size.height, 4) + littleEndian(1, 2) + littleEndian(bits, 2) +
+                    littleEndian(0, 4) + littleEndian(rowBytes * size.height, 4) +
+                    littleEndian(density.x, 4) + littleEndian(density.y, 4) +
+                    littleEndian(0, 4) + littleEndian(0, 4);
+  for (int i = 0; i < entries; ++i) {
+    bmp += {static_cast<char>(i * 255 / (entries - 1)), static_cast<char>(i * 37),
+            static_cast<char>(255 - i * 255 / (entries - 1)), '\0'};
+  }
+  for (std::uint32_t y = size.height; y-- > 0;) {
+    std::string row(rowBytes, '\0');
+    for (std::uint32_t x = 0; x < size.width; ++x) {
+      const std::uint32_t bit = x * static_cast<std::uint32_t>(bits);
+      row[bit / 8] = static_cast<char>(row[bit / 8] |
+                                       quarterEntry(x, y, size, entries) << (8 - bits - bit % 8));
+    }
+    bmp += row;
+  }
+  return bmp;
+}
+
+// How many different pixels a picture has.
+std::size_t colorsOf(const Image& image) {
+  std::set<std::vector<std::uint8_t>> colors;
+  const auto pixelBytes = static_cast<std::size_t>(image.channels());
+  for (std::size_t i = 0; i < image.pixels.size(); i += pixelBytes) {
+    colors.emplace(image.pixels.begin() + static_cast<std::ptrdiff_t>(i),
+                   image.pixels.begin() + static_cast<std::ptrdiff_t>(i + pixelBytes));
+  }
+  return colors.size();
+}
 
 // A JPEG segment: its marker, its length and the payload.
 std::string jpegSegment(std::uint8_t marker, const std::string& payload) {
@@ -533,15 +656,17 @@ TEST_F(ConverterEndToEnd, EveryFormatComesOutInItselfWithAlphaSizeAndExif) {
   }
 }
 
-TEST_F(ConverterEndToEnd, ResultsKeepTheResolutionSamplesAndChromaSamplingOfTheirSources) {
+TEST_F(ConverterEndToEnd, ResultsKeepTheResolutionSamplesPaletteAndChromaSamplingOfTheirSources) {
   using Unit = Resolution::Unit;
   struct Case {
     const char* name;
     std::function<void(const fs::path&)> write;
     std::optional<Resolution> resolution;  // as the source holds it
     ChromaSampling chroma;                 // of a JPEG source
-    int deepSample = -1;                   // the 16-bit sample of a flat gray source
+    int deepSample = -1;                   // the 16-bit sample of a flat source
     int tolerance = 0;  // how far a lossy codec may move it (AV1 by a level of 12 bits in 16)
+    int paletteBits = 0;                   // of a palette source
+    bool quartered = false;  // transparent in its left quarter, half so in the next (PNG)
   };
   const auto picture = [](PictureFormat format, std::optional<Resolution> resolution,
                           ChromaSampling chroma = {}) {
@@ -567,12 +692,20 @@ TEST_F(ConverterEndToEnd, ResultsKeepTheResolutionSamplesAndChromaSamplingOfThei
       writePicture(path, source, format);
     };
   };
+  const auto gif = [](const fs::path& path) {
+    Picture source;
+    source.image = texture({96, 64}, ColorModel::Rgba);
+    for (std::size_t i = 0; i < source.image.pixels.size(); i += 4) {
+      source.image.pixels[i + 3] = i / 4 % 96 < 24 ? 0 : 255;
+    }
+    writePicture(path, source, PictureFormat::Gif);
+  };
   const Resolution dpi{.x = 300, .y = 200, .unit = Unit::Inch};
   const Resolution perCm{.x = 118, .y = 59, .unit = Unit::Centimetre};
   const Resolution aspect{.x = 2, .y = 1, .unit = Unit::None};
   const Resolution perMetre{.x = 11811, .y = 7874, .unit = Unit::Metre};
   const Resolution fraction{.x = 2997, .xDenominator = 10, .y = 1500, .unit = Unit::Centimetre};
-  const std::vector<Case> cases = {
+  std::vector<Case> cases = {
       {"444.jpg", picture(PictureFormat::Jpeg, dpi, {1, 1}), dpi, {1, 1}},
       {"422.jpg", picture(PictureFormat::Jpeg, perCm, {2, 1}), perCm, {2, 1}},
       {"440.jpg", picture(PictureFormat::Jpeg, aspect, {1, 2}), aspect, {1, 2}},
@@ -584,7 +717,17 @@ TEST_F(ConverterEndToEnd, ResultsKeepTheResolutionSamplesAndChromaSamplingOfThei
       {"deep.tif", bytes(deepTiff({96, 64}, 255, fraction)), fraction, {}, 255},
       {"deep.heic", deep(PictureFormat::Heif, 10, 769), std::nullopt, {}, 769},
       {"deep.avif", deep(PictureFormat::Avif, 12, 768), std::nullopt, {}, 768, 300},
+      {"tiles.tif", bytes(tiledTiff({96, 64}, {255})), std::nullopt, {}, 255},
+      {"palette.png", bytes(palettePng({96, 64}, 4)), std::nullopt, {}, -1, 0, 4, true},
+      {"palette8.bmp", bytes(paletteBmp({96, 64}, 8, perMetre)), perMetre, {}, -1, 0, 8},
+      {"palette1.bmp", bytes(paletteBmp({96, 64}, 1, perMetre)), perMetre, {}, -1, 0, 1},
+      {"palette.gif", gif, std::nullopt, {}, -1, 0, 8, true},
   };
+#ifndef _WIN32
+  // Wine's decoder reads no TIFF of separate planes.
+  cases.push_back(
+      {"planes.tif", bytes(tiledTiff({96, 64}, {255, 767, 40000})), std::nullopt, {}, 255});
+#endif
   for (const Case& c : cases) {
     const fs::path in = folder / "in" / c.name;
     const std::string extension = fs::path(c.name).extension().string();
@@ -614,6 +757,34 @@ TEST_F(ConverterEndToEnd, ResultsKeepTheResolutionSamplesAndChromaSamplingOfThei
       EXPECT_NEAR(firstSample(source.image), c.deepSample, c.tolerance) << c.name;
 #endif
       EXPECT_NEAR(firstSample(result.image), firstSample(source.image), c.tolerance) << c.name;
+    }
+    // A palette source gives a palette result of as many colours at most, with its indexes as
+    // wide where the encoder takes them (the Windows ones may take 8 bits).
+    EXPECT_EQ(source.hints.paletteBits, c.paletteBits) << c.name;
+    EXPECT_EQ(result.hints.paletteBits > 0, c.paletteBits > 0) << c.name;
+    if (c.paletteBits > 0) {
+#ifndef _WIN32
+      EXPECT_EQ(result.hints.paletteBits, c.paletteBits) << c.name;
+#endif
+      EXPECT_LE(colorsOf(result.image), std::size_t{1} << c.paletteBits) << c.name;
+      EXPECT_GT(colorsOf(result.image), std::size_t{1}) << c.name;
+    }
+    // The transparency of each quarter, half transparency where the format and the encoder
+    // keep it (on Linux, in a PNG); the imaging component's palettes have one clear entry.
+    EXPECT_EQ(hasAlpha(result.image.model), c.quartered) << c.name;
+    if (c.quartered) {
+      const Image& image = result.image;
+#ifdef _WIN32
+      const bool halfKept = false;
+#else
+      const bool halfKept = std::string(c.name).ends_with(".png");
+#endif
+      const int expected[] = {0, halfKept ? 128 : 255, 255, 255};
+      for (std::uint32_t quarter = 0; quarter < 4; ++quarter) {
+        const std::uint32_t x = image.size.width / 8 + quarter * image.size.width / 4;
+        const int alpha = image.pixels[(std::size_t{16} * image.size.width + x) * 4 + 3];
+        EXPECT_NEAR(alpha, expected[quarter], 8) << c.name << ", quarter " << quarter;
+      }
     }
   }
 }
