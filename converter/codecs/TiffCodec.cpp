@@ -152,11 +152,16 @@ class TiffDecoder final : public Decoder {
       rgbaStarted_ = false;
     }
     do {
+      if (TIFFLastDirectory(tiff_.get()) != 0) {
+        return std::nullopt;
+      }
+      // A page that the file names but that cannot be read fails the whole picture: a result
+      // without it would lose a page and still say it succeeded.
       if (TIFFReadDirectory(tiff_.get()) != 1) {
         if (stream_.cause) {
           std::rethrow_exception(stream_.cause);
         }
-        return std::nullopt;
+        damagedPicture("a later page of the TIFF cannot be read");
       }
     } while (reduced());
     row_ = 0;

@@ -1304,6 +1304,24 @@ TEST_F(ConverterEndToEnd, BadInputsFailWithTheirCodesAndNoOutput) {
     std::ofstream(in / "huge.heic", std::ios::binary) << hugeHeic;
     heifCases = {"truncated.heic", "huge.heic"};
   }
+  std::vector<std::string> pageCases;
+#ifndef _WIN32
+  // Three pages whose second directory lies past the end of the file.
+  writeThreePageTiff(in / "pages.tif");
+  std::string pages = readFile(in / "pages.tif");
+  const auto at = [&](std::size_t offset) {
+    std::uint32_t value = 0;
+    std::memcpy(&value, pages.data() + offset, 4);
+    return value;
+  };
+  const std::uint32_t first = at(4);
+  const std::size_t nextOffset = first + 2 + 12 * (static_cast<std::uint8_t>(pages[first]) |
+                                                   static_cast<std::uint8_t>(pages[first + 1]) << 8);
+  const std::uint32_t past = static_cast<std::uint32_t>(pages.size() + 1000);
+  std::memcpy(pages.data() + nextOffset, &past, 4);
+  std::ofstream(in / "lostpage.tif", std::ios::binary) << pages;
+  pageCases = {"lostpage.tif"};
+#endif
   fs::create_directories(in / "folder.jpg");
 
   struct Case {
@@ -1323,8 +1341,10 @@ TEST_F(ConverterEndToEnd, BadInputsFailWithTheirCodesAndNoOutput) {
         Case{"missing.jpg", ExitCode::InputUnreadable},
         Case{"folder.jpg", ExitCode::InputUnreadable},
         Case{"truncated.heic", ExitCode::DamagedPicture},
-        Case{"huge.heic", ExitCode::PictureTooLarge}}) {
-    if (c.name.ends_with(".heic") && heifCases.empty()) {
+        Case{"huge.heic", ExitCode::PictureTooLarge},
+        Case{"lostpage.tif", ExitCode::DamagedPicture}}) {
+    if ((c.name.ends_with(".heic") && heifCases.empty()) ||
+        (c.name.ends_with(".tif") && c.name != "tiny.tif" && pageCases.empty())) {
       continue;
     }
     const RunResult result =
@@ -1350,7 +1370,7 @@ TEST_F(ConverterEndToEnd, BadInputsFailWithTheirCodesAndNoOutput) {
       code(ExitCode::WriteFailure));
   EXPECT_EQ(filesIn(folder / "out"), 0u);
   const std::string log = readFile(converter->logFile());
-  EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 23 + heifCases.size());
+  EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 23 + heifCases.size() + pageCases.size());
 }
 
 TEST_F(ConverterEndToEnd, LargeScreensAndResultsStayWithinMemory) {
