@@ -1327,6 +1327,10 @@ TEST_F(ConverterEndToEnd, BadInputsFailWithTheirCodesAndNoOutput) {
     manyFrames.append(",\0\0\0\0\x01\0\x01\0\0\x02\x02\x44\x01\0", 15);
   }
   std::ofstream(in / "frames.gif", std::ios::binary) << manyFrames + ";";
+  // An animation cut short in its last frame, whose first frames are whole.
+  writeAnimatedGif(in / "whole.gif");
+  const std::string animation = readFile(in / "whole.gif");
+  std::ofstream(in / "cut.gif", std::ios::binary) << animation.substr(0, animation.size() - 40);
   // HEIF: cut short in its coded data, and one whose size property declares 64000 x 64000.
   std::vector<std::string> heifCases;
   if (platformWrites(PictureFormat::Heif)) {
@@ -1355,7 +1359,7 @@ TEST_F(ConverterEndToEnd, BadInputsFailWithTheirCodesAndNoOutput) {
         Case{"notes.png", ExitCode::UnsupportedFormat}, Case{"huge.png", ExitCode::PictureTooLarge},
         Case{"huge.jpg", ExitCode::PictureTooLarge}, Case{"tiny.jpg", ExitCode::DamagedPicture},
         Case{"tiny.png", ExitCode::DamagedPicture}, Case{"tiny.tif", ExitCode::DamagedPicture},
-        Case{"frames.gif", ExitCode::PictureTooLarge},
+        Case{"frames.gif", ExitCode::PictureTooLarge}, Case{"cut.gif", ExitCode::DamagedPicture},
         Case{"missing.jpg", ExitCode::InputUnreadable},
         Case{"folder.jpg", ExitCode::InputUnreadable},
         Case{"truncated.heic", ExitCode::DamagedPicture},
@@ -1386,7 +1390,7 @@ TEST_F(ConverterEndToEnd, BadInputsFailWithTheirCodesAndNoOutput) {
       code(ExitCode::WriteFailure));
   EXPECT_EQ(filesIn(folder / "out"), 0u);
   const std::string log = readFile(converter->logFile());
-  EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 23 + heifCases.size());
+  EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 24 + heifCases.size());
 }
 
 TEST_F(ConverterEndToEnd, LargeScreensAndResultsStayWithinMemory) {
