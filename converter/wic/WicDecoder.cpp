@@ -68,13 +68,14 @@ class GifFrameSource final : public ByteSource {
       const std::size_t wanted = length - done;
       std::size_t got = 0;
       if (offset < headLength_) {
-        got = file_.readAt(offset, out + done, static_cast<std::size_t>(std::min<std::uint64_t>(
-                                                   wanted, headLength_ - offset)));
+        got = file_.readAt(
+            offset, out + done,
+            static_cast<std::size_t>(std::min<std::uint64_t>(wanted, headLength_ - offset)));
       } else if (offset - headLength_ < blocksLength()) {
         const std::uint64_t at = offset - headLength_;
-        got = file_.readAt(blocks_.begin + at, out + done,
-                           static_cast<std::size_t>(std::min<std::uint64_t>(
-                               wanted, blocksLength() - at)));
+        got = file_.readAt(
+            blocks_.begin + at, out + done,
+            static_cast<std::size_t>(std::min<std::uint64_t>(wanted, blocksLength() - at)));
       } else {
         out[done] = 0x3B;  // the trailer
         got = 1;
@@ -358,12 +359,14 @@ class WicDecoder final : public Decoder {
     top_ = number(L"/imgdesc/Top").value_or(0);
     FrameTiming timing;
     timing.delayMs = static_cast<std::uint32_t>(number(L"/grctlext/Delay").value_or(0)) * 10;
-    timing.disposal = static_cast<int>(std::clamp(number(L"/grctlext/Disposal").value_or(0), 0L, 3L));
+    timing.disposal =
+        static_cast<int>(std::clamp(number(L"/grctlext/Disposal").value_or(0), 0L, 3L));
     if (canvas_) {
-      canvas_->beginFrame({static_cast<std::uint32_t>(left_), static_cast<std::uint32_t>(top_),
-                           static_cast<std::uint32_t>(number(L"/imgdesc/Width").value_or(frameSize_.width)),
-                           static_cast<std::uint32_t>(number(L"/imgdesc/Height").value_or(frameSize_.height))},
-                          timing.disposal);
+      canvas_->beginFrame(
+          {static_cast<std::uint32_t>(left_), static_cast<std::uint32_t>(top_),
+           static_cast<std::uint32_t>(number(L"/imgdesc/Width").value_or(frameSize_.width)),
+           static_cast<std::uint32_t>(number(L"/imgdesc/Height").value_or(frameSize_.height))},
+          timing.disposal);
     }
     return timing;
   }
@@ -509,7 +512,7 @@ class WicDecoder final : public Decoder {
   Layout layout_ = bgra32;
   ColorModel model_ = ColorModel::Rgb;
   EncodingHints hints_;
-  PixelSize screen_;  // a GIF's logical screen
+  PixelSize screen_;                   // a GIF's logical screen
   std::optional<FrameCanvas> canvas_;  // an animation's screen
   std::vector<std::uint8_t> frameRow_;
   PixelSize frameSize_;

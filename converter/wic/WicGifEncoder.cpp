@@ -28,7 +28,9 @@ std::size_t colorTableBytes(std::uint8_t flags) {
 // The image of a GIF file of one frame, as it goes into an animation: its descriptor, always with
 // a colour table of its own (the file's global one where it had none), and its compressed data.
 std::vector<std::uint8_t> imageOf(std::span<const std::uint8_t> gif) {
-  const auto cut = [] { throw std::runtime_error("the GIF encoder wrote no image that can be read"); };
+  const auto cut = [] {
+    throw std::runtime_error("the GIF encoder wrote no image that can be read");
+  };
   if (gif.size() < 13 || gif.size() < 13 + colorTableBytes(gif[10])) {
     cut();
   }
@@ -141,9 +143,9 @@ class WicGifEncoder final : public Encoder {
     }
     if (animated || pixels_->transparent()) {
       const auto disposal = static_cast<std::uint8_t>(std::clamp(result_.timing.disposal, 0, 7));
-      blocks.insert(blocks.end(), {extension, graphicControl, 4,
-                                   static_cast<std::uint8_t>(disposal << 2 |
-                                                             (pixels_->transparent() ? 1 : 0))});
+      blocks.insert(blocks.end(),
+                    {extension, graphicControl, 4,
+                     static_cast<std::uint8_t>(disposal << 2 | (pixels_->transparent() ? 1 : 0))});
       putLittleEndian16(blocks, std::min<std::uint32_t>((result_.timing.delayMs + 5) / 10, 0xFFFF));
       blocks.push_back(pixels_->transparent() ? pixels_->transparentIndex() : 0);
       blocks.push_back(0);
@@ -193,7 +195,7 @@ class WicGifEncoder final : public Encoder {
 
   EncodedRows result_;
   ByteSink* sink_ = nullptr;
-  ComPtr<IWICBitmapEncoder> encoder_;  // the first frame's
+  ComPtr<IWICBitmapEncoder> encoder_;    // the first frame's
   std::optional<IndexedPixels> pixels_;  // the frame being gathered
   bool first_ = true;
 };
