@@ -83,6 +83,17 @@ std::unique_ptr<MetadataWriter> gifMetadataWriter(ByteSink& file, const Metadata
 // How many frames a GIF file holds, counted by walking its blocks without decoding them.
 std::uint32_t gifFrameCount(const ByteSource& source);
 
+// The blocks of one frame of a GIF file: the extensions before its image, the image's
+// descriptor and its data. The first frame's begin after the head (the header and the global
+// colour table), each other's where the one before it ends.
+struct GifFrameBlocks {
+  std::uint64_t begin = 0;
+  std::uint64_t end = 0;  // 0: no frame follows
+};
+// The frame whose blocks begin at `from`, or the first with 0; found without decoding. A frame
+// cut short ends with the file.
+GifFrameBlocks gifFrameBlocks(const ByteSource& source, std::uint64_t from = 0);
+
 // Metadata blocks beyond this size are left out: no format needs more, and a damaged length must
 // not make the reader allocate much.
 inline constexpr std::uint32_t maxMetadataBytes = 16 << 20;

@@ -2,6 +2,8 @@
 #include "converter/core/ConversionError.h"
 #include "converter/metadata/FormatMetadata.h"
 
+#include <limits>
+
 namespace karvelo::converter {
 
 namespace {
@@ -15,15 +17,22 @@ constexpr std::uint8_t commentLabel = 0xFE;
 struct GifLayout {
   std::uint32_t frames = 0;
   PixelSize firstExtent;  // the first frame's right and bottom edges
-  std::vector<std::vector<std::uint8_t>> comments;
+  std::uint64_t end = 0;  // just past the last frame's data
 };
 
-// Walks the blocks after the header, hopping over each frame's data by its sub-block lengths, up
-// to the trailer or to wherever the file ends or stops making sense: the decoder reports damage.
-// Comments are gathered when `metadata` is given, within the limit of what is carried.
-GifLayout walkGif(const ByteSource& source, std::uint8_t flags, Metadata* metadata) {
+// Where the blocks after the header and global colour table begin.
+std::uint64_t headEnd(std::uint8_t flags) {
+  return 13 + ((flags & 0x80) != 0 ? 3u << ((flags & 7) + 1) : 0);
+}
+
+// Walks the blocks from `from` (the end of the head, or of a frame), hopping over each frame's
+// data by its sub-block lengths, up to the trailer, to `maxFrames` frames, or to wherever the file
+// ends or stops making sense: the decoder reports damage. Comments are gathered when `metadata`
+// is given, within the limit of what is carried.
+GifLayout walkGif(const ByteSource& source, std::uint64_t from, Metadata* metadata,
+                  std::uint32_t maxFrames = std::numeric_limits<std::uint32_t>::max()) {
   GifLayout layout;
-  SourceReader reader(source, 13 + ((flags & 0x80) != 0 ? 3u << ((flags & 7) + 1) : 0));
+  SourceReader reader(source, from);
   std::uint8_t byte = 0;
   const auto subBlocks = [&](std::vector<std::uint8_t>* data) {
     while (reader.read(&byte, 1) == 1 && byte != 0) {
@@ -51,6 +60,10 @@ GifLayout walkGif(const ByteSource& source, std::uint8_t flags, Metadata* metada
         reader.seek(reader.position() + (3u << ((desc[8] & 7) + 1)));
       }
       if (reader.read(&desc[9], 1) != 1 || !subBlocks(nullptr)) {
+        break;
+      }
+      layout.end = reader.position();
+      if (layout.frames == maxFrames) {
         break;
       }
     } else if (byte == extensionBlock) {
@@ -129,7 +142,7 @@ PictureHeaders readGifHeaders(const ByteSource& source) {
     damagedPicture("the GIF headers are cut short");
   }
   PictureHeaders headers;
-  const GifLayout layout = walkGif(source, head[10], &headers.metadata);
+  const GifLayout layout = walkGif(source, headEnd(head[10]), &headers.metadata);
   headers.size = {littleEndian16(&head[6]), littleEndian16(&head[8])};
   if (headers.size.width == 0 || headers.size.height == 0) {
     // A screen of no size: the first frame's extent stands for it.
@@ -146,7 +159,21 @@ PictureHeaders readGifHeaders(const ByteSource& source) {
 
 std::uint32_t gifFrameCount(const ByteSource& source) {
   const std::vector<std::uint8_t> head = source.read(0, 13);
-  return head.size() < 13 ? 0 : walkGif(source, head[10], nullptr).frames;
+  return head.size() < 13 ? 0 : walkGif(source, headEnd(head[10]), nullptr).frames;
+}
+
+GifFrameBlocks gifFrameBlocks(const ByteSource& source, std::uint64_t from) {
+  const std::vector<std::uint8_t> head = source.read(0, 13);
+  if (head.size() < 13) {
+    return {};
+  }
+  const std::uint64_t start = from != 0 ? from : headEnd(head[10]);
+  const GifLayout layout = walkGif(source, start, nullptr, 1);
+  if (layout.frames == 0) {
+    return {};
+  }
+  // A frame cut short runs to the file's end, where its decoder finds it damaged.
+  return {start, layout.end != 0 ? layout.end : source.size()};
 }
 
 std::unique_ptr<MetadataWriter> gifMetadataWriter(ByteSink& file, const Metadata& metadata) {

@@ -177,7 +177,8 @@ bool pageTag(std::uint16_t tag) {
 }
 
 // Counts the pages after the first and adds their pixels, passing over reduced-resolution images
-// (thumbnails), which are no pages. A chain of directories that loops ends where it does.
+// (thumbnails), which are no pages. A chain of directories that loops ends where it does; one
+// that names a directory that cannot be read is damaged.
 void countPages(const ByteSource& source, const TiffIfd& first, PictureHeaders& headers) {
   std::vector<std::uint32_t> seen;
   for (std::uint32_t next = first.next; next != 0 && headers.allPixels <= maxPictureArea;) {
@@ -187,7 +188,8 @@ void countPages(const ByteSource& source, const TiffIfd& first, PictureHeaders& 
     seen.push_back(next);
     const std::optional<TiffIfd> page = readTiffIfd(source, first.bigEndian, next, 0, pageTag);
     if (!page) {
-      break;
+      // A result without the page would lose it and still say it succeeded.
+      damagedPicture("a later page of the TIFF cannot be read");
     }
     if ((page->number(tagSubfileType).value_or(0) & 1) == 0) {
       ++headers.frames;

@@ -68,10 +68,41 @@ class WicEncoder final : public Encoder {
   explicit WicEncoder(PictureFormat format) : format_(format), encoder_(createEncoder(format)) {}
 
   void start(const EncodedRows& result, ByteSink& sink) override {
-    size_ = result.size;
-    model_ = result.model;
     stream_.Attach(new ByteStream(sink));
     check(encoder_->Initialize(stream_.Get(), WICBitmapEncoderNoCache));
+    beginFrame(result);
+  }
+
+  // A TIFF's next page, of its own size and model, in a frame of its own.
+  void nextFrame(const EncodedRows& page) override {
+    endFrame();
+    beginFrame(page);
+  }
+
+  void writeRow(std::span<const std::uint8_t> row) override {
+    if (indexed_) {
+      indexed_->addRow(row, model_);
+      return;
+    }
+    convertRow({model_}, row.data(), layout_, strip_.data() + std::size_t{held_} * stride(),
+               size_.width);
+    if (++held_ == stripRows_) {
+      flush();
+    }
+  }
+
+  void finish() override {
+    endFrame();
+    check(encoder_->Commit());
+  }
+
+ private:
+  void beginFrame(const EncodedRows& result) {
+    size_ = result.size;
+    model_ = result.model;
+    frame_.Reset();
+    indexed_.reset();
+    held_ = 0;
     ComPtr<IPropertyBag2> options;
     check(encoder_->CreateNewFrame(&frame_, &options));
     if (options) {
@@ -90,28 +121,14 @@ class WicEncoder final : public Encoder {
     strip_.resize(std::size_t{stripRows_} * stride());
   }
 
-  void writeRow(std::span<const std::uint8_t> row) override {
-    if (indexed_) {
-      indexed_->addRow(row, model_);
-      return;
-    }
-    convertRow({model_}, row.data(), layout_, strip_.data() + std::size_t{held_} * stride(),
-               size_.width);
-    if (++held_ == stripRows_) {
-      flush();
-    }
-  }
-
-  void finish() override {
+  void endFrame() {
     if (indexed_) {
       writeIndexes();
     }
     flush();
     check(frame_->Commit());
-    check(encoder_->Commit());
   }
 
- private:
   void check(HRESULT result) const {
     if (FAILED(result)) {
       if (stream_) {
