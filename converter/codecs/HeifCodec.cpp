@@ -96,8 +96,8 @@ class HeifDecoder final : public Decoder {
     if (context_.object == nullptr) {
       throw std::bad_alloc();
     }
-    check(heif_context_read_from_memory_without_copy(context_.object, file_.data(),
-                                                          file_.size(), nullptr),
+    check(heif_context_read_from_memory_without_copy(context_.object, file_.data(), file_.size(),
+                                                     nullptr),
           "cannot be read");
     check(heif_context_get_primary_image_handle(context_.object, &handle_.object),
           "holds no primary picture");
@@ -105,19 +105,17 @@ class HeifDecoder final : public Decoder {
     const int codedBits = heif_image_handle_get_luma_bits_per_pixel(handle_.object);
     bits_ = codedBits > 8 ? codedBits : 8;
     heif_decoding_options* options = heif_decoding_options_alloc();
-    const heif_error decoded =
-        heif_decode_image(handle_.object, &image_.object, heif_colorspace_RGB,
-                               interleaved(alpha, bits_), options);
+    const heif_error decoded = heif_decode_image(
+        handle_.object, &image_.object, heif_colorspace_RGB, interleaved(alpha, bits_), options);
     heif_decoding_options_free(options);
     check(decoded, "cannot be decoded");
     file_ = {};  // the context reads the file only while decoding: the rows need it no longer
 
     DecodedRows rows;
     rows.model = alpha ? ColorModel::Rgba : ColorModel::Rgb;
-    rows.size = {static_cast<std::uint32_t>(heif_image_get_width(image_.object,
-                                                                      heif_channel_interleaved)),
-                 static_cast<std::uint32_t>(heif_image_get_height(image_.object,
-                                                                       heif_channel_interleaved))};
+    rows.size = {
+        static_cast<std::uint32_t>(heif_image_get_width(image_.object, heif_channel_interleaved)),
+        static_cast<std::uint32_t>(heif_image_get_height(image_.object, heif_channel_interleaved))};
     rows.bitsPerSample = bits_ > 8 ? 16 : 8;
     rows.hints.codedBits = bits_;
     int stride = 0;
@@ -193,7 +191,7 @@ class HeifEncoder final : public Encoder {
     const auto width = static_cast<int>(result.size.width);
     const auto height = static_cast<int>(result.size.height);
     check(heif_image_create(width, height, heif_colorspace_RGB, interleaved(alpha, bits_),
-                                 &image_.object),
+                            &image_.object),
           "cannot be made");
     check(heif_image_add_plane(image_.object, heif_channel_interleaved, width, height, bits_),
           "cannot be made");
@@ -222,7 +220,7 @@ class HeifEncoder final : public Encoder {
     const Metadata* metadata = result_.metadata;
     if (metadata != nullptr && !metadata->icc.empty()) {
       check(heif_image_set_raw_color_profile(image_.object, "prof", metadata->icc.data(),
-                                                  metadata->icc.size()),
+                                             metadata->icc.size()),
             "cannot take its profile");
     }
     Context context;
@@ -246,21 +244,18 @@ class HeifEncoder final : public Encoder {
       options->image_orientation = static_cast<heif_orientation>(metadata->orientation);
     }
     Handle handle;
-    const heif_error encoded =
-        heif_context_encode_image(context.object, image_.object, encoder.object, options,
-                                       &handle.object);
+    const heif_error encoded = heif_context_encode_image(context.object, image_.object,
+                                                         encoder.object, options, &handle.object);
     heif_encoding_options_free(options);
     check(encoded, "cannot be encoded");
     if (metadata != nullptr && !metadata->exif.empty()) {
-      check(heif_context_add_exif_metadata(context.object, handle.object,
-                                                metadata->exif.data(),
-                                                static_cast<int>(metadata->exif.size())),
+      check(heif_context_add_exif_metadata(context.object, handle.object, metadata->exif.data(),
+                                           static_cast<int>(metadata->exif.size())),
             "cannot take its EXIF data");
     }
     if (metadata != nullptr && !metadata->xmp.empty()) {
-      check(heif_context_add_XMP_metadata(context.object, handle.object,
-                                               metadata->xmp.data(),
-                                               static_cast<int>(metadata->xmp.size())),
+      check(heif_context_add_XMP_metadata(context.object, handle.object, metadata->xmp.data(),
+                                          static_cast<int>(metadata->xmp.size())),
             "cannot take its XMP packet");
     }
     heif_writer writer{1, writeSink};
