@@ -2,7 +2,6 @@
 #include "converter/codecs/LibraryCodecs.h"
 #include "converter/core/ConversionError.h"
 
-#include <dlfcn.h>
 #include <libheif/heif.h>
 
 #include <algorithm>
@@ -12,8 +11,9 @@
 #include <string>
 
 // HEIF (HEVC) and AVIF (AV1) through libheif, which Debian ships only as a shared library with
-// four codec libraries behind it. It is loaded on the first HEIF or AVIF picture, not linked: a
-// converter of any other format then starts without loading and binding these libraries.
+// four codec libraries behind it. Linked into multiconv-heif alone (and the tests): multiconv,
+// linked whole, hands these pictures to it (platform/posix/HeifHandOver.cpp), so that a converter
+// of any other format starts without loading and binding these libraries.
 namespace karvelo::converter {
 
 namespace {
@@ -26,63 +26,6 @@ constexpr int avifQuality = 75;
 // libaom's speed, 0 (slowest) to 9: AV1 is slow to encode, and 6 keeps a result to about a
 // second.
 constexpr const char* avifSpeed = "6";
-
-struct Libheif {
-  void* module = ::dlopen("libheif.so.1", RTLD_NOW | RTLD_LOCAL);
-
-  template <typename Function>
-  Function* function(const char* name) const {
-    return module != nullptr ? reinterpret_cast<Function*>(::dlsym(module, name)) : nullptr;
-  }
-
-#define KARVELO_HEIF_FUNCTION(name) decltype(::name)* name = function<decltype(::name)>(#name)
-  KARVELO_HEIF_FUNCTION(heif_context_alloc);
-  KARVELO_HEIF_FUNCTION(heif_context_free);
-  KARVELO_HEIF_FUNCTION(heif_context_read_from_memory_without_copy);
-  KARVELO_HEIF_FUNCTION(heif_context_get_primary_image_handle);
-  KARVELO_HEIF_FUNCTION(heif_image_handle_release);
-  KARVELO_HEIF_FUNCTION(heif_image_handle_has_alpha_channel);
-  KARVELO_HEIF_FUNCTION(heif_image_handle_get_luma_bits_per_pixel);
-  KARVELO_HEIF_FUNCTION(heif_decoding_options_alloc);
-  KARVELO_HEIF_FUNCTION(heif_decoding_options_free);
-  KARVELO_HEIF_FUNCTION(heif_decode_image);
-  KARVELO_HEIF_FUNCTION(heif_image_release);
-  KARVELO_HEIF_FUNCTION(heif_image_get_width);
-  KARVELO_HEIF_FUNCTION(heif_image_get_height);
-  KARVELO_HEIF_FUNCTION(heif_image_get_plane);
-  KARVELO_HEIF_FUNCTION(heif_image_get_plane_readonly);
-  KARVELO_HEIF_FUNCTION(heif_image_create);
-  KARVELO_HEIF_FUNCTION(heif_image_add_plane);
-  KARVELO_HEIF_FUNCTION(heif_image_set_raw_color_profile);
-  KARVELO_HEIF_FUNCTION(heif_context_get_encoder_for_format);
-  KARVELO_HEIF_FUNCTION(heif_encoder_release);
-  KARVELO_HEIF_FUNCTION(heif_encoder_set_lossy_quality);
-  KARVELO_HEIF_FUNCTION(heif_encoder_set_parameter_string);
-  KARVELO_HEIF_FUNCTION(heif_encoding_options_alloc);
-  KARVELO_HEIF_FUNCTION(heif_encoding_options_free);
-  KARVELO_HEIF_FUNCTION(heif_context_encode_image);
-  KARVELO_HEIF_FUNCTION(heif_context_add_exif_metadata);
-  KARVELO_HEIF_FUNCTION(heif_context_add_XMP_metadata);
-  KARVELO_HEIF_FUNCTION(heif_context_write);
-#undef KARVELO_HEIF_FUNCTION
-
-  bool complete() const {
-    return module != nullptr && heif_context_write != nullptr && heif_image_create != nullptr &&
-           heif_context_add_XMP_metadata != nullptr;
-  }
-};
-
-const Libheif& libheif() {
-  static const Libheif loaded;
-  if (!loaded.complete()) {
-    const char* reason = ::dlerror();
-    throw ConversionError(ExitCode::UnsupportedFormat,
-                          std::string("HEIF and AVIF pictures need libheif 1.15 or later, which "
-                                      "cannot be loaded")
-                              .append(reason != nullptr ? std::string(": ").append(reason) : ""));
-  }
-  return loaded;
-}
 
 // Turns a libheif failure into the converter's: damaged data, an unsupported kind, no memory.
 void check(heif_error error, const char* what) {
@@ -124,14 +67,14 @@ struct Owned {
   Owned& operator=(const Owned&) = delete;
   ~Owned() {
     if (object != nullptr) {
-      (libheif().*Release)(object);
+      Release(object);
     }
   }
 };
-using Context = Owned<heif_context, &Libheif::heif_context_free>;
-using Handle = Owned<heif_image_handle, &Libheif::heif_image_handle_release>;
-using ImageObject = Owned<heif_image, &Libheif::heif_image_release>;
-using EncoderObject = Owned<heif_encoder, &Libheif::heif_encoder_release>;
+using Context = Owned<heif_context, heif_context_free>;
+using Handle = Owned<heif_image_handle, heif_image_handle_release>;
+using ImageObject = Owned<heif_image, heif_image_release>;
+using EncoderObject = Owned<heif_encoder, heif_encoder_release>;
 
 heif_chroma interleaved(bool alpha, int bits) {
   if (bits > 8) {
@@ -148,38 +91,35 @@ class HeifDecoder final : public Decoder {
   explicit HeifDecoder(const ByteSource& source) : source_(source) {}
 
   DecodedRows start(PixelSize) override {
-    const Libheif& heif = libheif();
     file_ = source_.read(0, static_cast<std::size_t>(source_.size()));
-    context_.object = heif.heif_context_alloc();
+    context_.object = heif_context_alloc();
     if (context_.object == nullptr) {
       throw std::bad_alloc();
     }
-    check(heif.heif_context_read_from_memory_without_copy(context_.object, file_.data(),
-                                                          file_.size(), nullptr),
+    check(heif_context_read_from_memory_without_copy(context_.object, file_.data(), file_.size(),
+                                                     nullptr),
           "cannot be read");
-    check(heif.heif_context_get_primary_image_handle(context_.object, &handle_.object),
+    check(heif_context_get_primary_image_handle(context_.object, &handle_.object),
           "holds no primary picture");
-    const bool alpha = heif.heif_image_handle_has_alpha_channel(handle_.object) != 0;
-    const int codedBits = heif.heif_image_handle_get_luma_bits_per_pixel(handle_.object);
+    const bool alpha = heif_image_handle_has_alpha_channel(handle_.object) != 0;
+    const int codedBits = heif_image_handle_get_luma_bits_per_pixel(handle_.object);
     bits_ = codedBits > 8 ? codedBits : 8;
-    heif_decoding_options* options = heif.heif_decoding_options_alloc();
-    const heif_error decoded =
-        heif.heif_decode_image(handle_.object, &image_.object, heif_colorspace_RGB,
-                               interleaved(alpha, bits_), options);
-    heif.heif_decoding_options_free(options);
+    heif_decoding_options* options = heif_decoding_options_alloc();
+    const heif_error decoded = heif_decode_image(
+        handle_.object, &image_.object, heif_colorspace_RGB, interleaved(alpha, bits_), options);
+    heif_decoding_options_free(options);
     check(decoded, "cannot be decoded");
     file_ = {};  // the context reads the file only while decoding: the rows need it no longer
 
     DecodedRows rows;
     rows.model = alpha ? ColorModel::Rgba : ColorModel::Rgb;
-    rows.size = {static_cast<std::uint32_t>(heif.heif_image_get_width(image_.object,
-                                                                      heif_channel_interleaved)),
-                 static_cast<std::uint32_t>(heif.heif_image_get_height(image_.object,
-                                                                       heif_channel_interleaved))};
+    rows.size = {
+        static_cast<std::uint32_t>(heif_image_get_width(image_.object, heif_channel_interleaved)),
+        static_cast<std::uint32_t>(heif_image_get_height(image_.object, heif_channel_interleaved))};
     rows.bitsPerSample = bits_ > 8 ? 16 : 8;
     rows.hints.codedBits = bits_;
     int stride = 0;
-    pixels_ = heif.heif_image_get_plane_readonly(image_.object, heif_channel_interleaved, &stride);
+    pixels_ = heif_image_get_plane_readonly(image_.object, heif_channel_interleaved, &stride);
     if (pixels_ == nullptr || rows.size.width == 0 || rows.size.height == 0) {
       damagedPicture("the HEIF data decodes to no pixels");
     }
@@ -240,7 +180,6 @@ class HeifEncoder final : public Encoder {
     if (result.model != ColorModel::Rgb && result.model != ColorModel::Rgba) {
       throw std::logic_error("HEIF takes RGB or RGBA pixels");
     }
-    const Libheif& heif = libheif();
     result_ = result;
     sink_ = &sink;
     // 16-bit rows keep the source's 10 or 12 bits; others are coded with 8.
@@ -251,13 +190,13 @@ class HeifEncoder final : public Encoder {
     const bool alpha = hasAlpha(result.model);
     const auto width = static_cast<int>(result.size.width);
     const auto height = static_cast<int>(result.size.height);
-    check(heif.heif_image_create(width, height, heif_colorspace_RGB, interleaved(alpha, bits_),
-                                 &image_.object),
+    check(heif_image_create(width, height, heif_colorspace_RGB, interleaved(alpha, bits_),
+                            &image_.object),
           "cannot be made");
-    check(heif.heif_image_add_plane(image_.object, heif_channel_interleaved, width, height, bits_),
+    check(heif_image_add_plane(image_.object, heif_channel_interleaved, width, height, bits_),
           "cannot be made");
     int stride = 0;
-    pixels_ = heif.heif_image_get_plane(image_.object, heif_channel_interleaved, &stride);
+    pixels_ = heif_image_get_plane(image_.object, heif_channel_interleaved, &stride);
     stride_ = static_cast<std::size_t>(stride);
   }
 
@@ -278,54 +217,50 @@ class HeifEncoder final : public Encoder {
   }
 
   void finish() override {
-    const Libheif& heif = libheif();
     const Metadata* metadata = result_.metadata;
     if (metadata != nullptr && !metadata->icc.empty()) {
-      check(heif.heif_image_set_raw_color_profile(image_.object, "prof", metadata->icc.data(),
-                                                  metadata->icc.size()),
+      check(heif_image_set_raw_color_profile(image_.object, "prof", metadata->icc.data(),
+                                             metadata->icc.size()),
             "cannot take its profile");
     }
     Context context;
-    context.object = heif.heif_context_alloc();
+    context.object = heif_context_alloc();
     if (context.object == nullptr) {
       throw std::bad_alloc();
     }
     EncoderObject encoder;
-    check(heif.heif_context_get_encoder_for_format(context.object, compression_, &encoder.object),
+    check(heif_context_get_encoder_for_format(context.object, compression_, &encoder.object),
           "has no encoder");
     const bool av1 = compression_ == heif_compression_AV1;
-    check(heif.heif_encoder_set_lossy_quality(encoder.object, av1 ? avifQuality : heicQuality),
+    check(heif_encoder_set_lossy_quality(encoder.object, av1 ? avifQuality : heicQuality),
           "cannot be encoded");
     if (av1) {
-      heif.heif_encoder_set_parameter_string(encoder.object, "speed", avifSpeed);
+      heif_encoder_set_parameter_string(encoder.object, "speed", avifSpeed);
     }
-    heif_encoding_options* options = heif.heif_encoding_options_alloc();
+    heif_encoding_options* options = heif_encoding_options_alloc();
     options->save_alpha_channel = 1;
     // A result is upright; a picture written whole (tests) keeps the orientation it is given.
     if (metadata != nullptr) {
       options->image_orientation = static_cast<heif_orientation>(metadata->orientation);
     }
     Handle handle;
-    const heif_error encoded =
-        heif.heif_context_encode_image(context.object, image_.object, encoder.object, options,
-                                       &handle.object);
-    heif.heif_encoding_options_free(options);
+    const heif_error encoded = heif_context_encode_image(context.object, image_.object,
+                                                         encoder.object, options, &handle.object);
+    heif_encoding_options_free(options);
     check(encoded, "cannot be encoded");
     if (metadata != nullptr && !metadata->exif.empty()) {
-      check(heif.heif_context_add_exif_metadata(context.object, handle.object,
-                                                metadata->exif.data(),
-                                                static_cast<int>(metadata->exif.size())),
+      check(heif_context_add_exif_metadata(context.object, handle.object, metadata->exif.data(),
+                                           static_cast<int>(metadata->exif.size())),
             "cannot take its EXIF data");
     }
     if (metadata != nullptr && !metadata->xmp.empty()) {
-      check(heif.heif_context_add_XMP_metadata(context.object, handle.object,
-                                               metadata->xmp.data(),
-                                               static_cast<int>(metadata->xmp.size())),
+      check(heif_context_add_XMP_metadata(context.object, handle.object, metadata->xmp.data(),
+                                          static_cast<int>(metadata->xmp.size())),
             "cannot take its XMP packet");
     }
     heif_writer writer{1, writeSink};
     WriteState state{sink_, nullptr};
-    const heif_error written = heif.heif_context_write(context.object, &writer, &state);
+    const heif_error written = heif_context_write(context.object, &writer, &state);
     if (state.cause) {
       std::rethrow_exception(state.cause);
     }

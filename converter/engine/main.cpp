@@ -8,6 +8,7 @@
 #include "converter/core/Usage.h"
 #include "converter/engine/Conversion.h"
 #include "converter/engine/FailureLog.h"
+#include "converter/engine/HandOver.h"
 #include "converter/platform/Process.h"
 
 #include <cstdio>
@@ -23,7 +24,7 @@ struct Result {
   std::string message;
 };
 
-Result run(const CommandLine& commandLine, std::string& source) {
+Result run(const CommandLine& commandLine, std::string& source, char** argv) {
   try {
     const ConverterOptions options = parseSwitches(commandLine.words);
     source = options.source;
@@ -31,6 +32,10 @@ Result run(const CommandLine& commandLine, std::string& source) {
     return {};
   } catch (const ConversionError& error) {
     return {error.code(), error.what()};
+  } catch (const HandOver& handOver) {
+    // The run has unwound, its slot given back: the program for this format starts in this
+    // process's place, and this one goes on only when it cannot.
+    return {ExitCode::UnsupportedFormat, handOver.start(argv)};
   } catch (const std::bad_alloc&) {
     return {ExitCode::InternalError, "out of memory"};
   } catch (const std::exception& error) {
@@ -53,7 +58,7 @@ int main(int argc, char** argv) {
       break;
   }
   std::string source;
-  const Result result = run(commandLine, source);
+  const Result result = run(commandLine, source, argv);
   if (result.code != ExitCode::Success) {
     reportFailure(result.code, result.message, commandLine.text);
   }

@@ -18,9 +18,13 @@
 #include <map>
 #include <set>
 #ifndef _WIN32
+#include <fcntl.h>
 #include <jpeglib.h>
 #include <webp/encode.h>
+#include <unistd.h>
 #include <webp/mux.h>
+
+#include "common/Outcome.h"
 #endif
 #include <thread>
 
@@ -1105,6 +1109,62 @@ TEST_F(ConverterEndToEnd, HeifAndAvifWithoutSystemCodecsAreRefusedNamingTheExten
   }
   EXPECT_EQ(filesIn(folder / "out"), 0u);
 }
+
+#ifndef _WIN32
+// multiconv, linked whole, hands HEIF and AVIF pictures to multiconv-heif in its own folder. It
+// gives its slot back first: a semaphore's undo survives exec, so a slot kept would be held twice
+// and, with every slot busy, the new program would wait for itself. The outcome channel reaches
+// the program that does the work; where it is missing, the picture is refused naming it.
+TEST_F(ConverterEndToEnd, HeifIsHandedToTheConverterBesideWithTheSlotGivenBackAndTheOutcomeKept) {
+  Picture picture;
+  picture.image = ramp({120, 90}, ColorModel::Rgb);
+  const fs::path source = folder / "in" / "phone.heic";
+  writePicture(source, picture, PictureFormat::Heif);
+  fs::create_directories(folder / "alone");
+  fs::copy_file(MULTICONV_PATH, folder / "alone" / "multiconv");
+  const struct {
+    fs::path program;
+    int exitCode;
+    const char* slotTrace;
+  } cases[] = {{folder / "alone" / "multiconv", code(ExitCode::UnsupportedFormat), "+\n-\n"},
+               {MULTICONV_PATH, 0, "+\n-\n+\n-\n"}};
+  for (const auto& c : cases) {
+    const fs::path trace = folder / "slots.trace";
+    fs::remove(trace);
+    int channel[2];
+    ASSERT_EQ(::pipe2(channel, O_CLOEXEC), 0);
+    ::fcntl(channel[1], F_SETFD, 0);  // the write end is inherited, as the program's is
+    const RunResult result = ConverterProcess(folder / "run", c.program)
+                                 .run(sourceAndDest(source, folder / "out") + " /m:w /w:60",
+                                      {"MULTICONV_OUTCOME=" + std::to_string(channel[1]),
+                                       "MULTICONV_SLOT_TRACE=" + utf8(trace)});
+    ::close(channel[1]);
+    std::string bytes;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(channel[0], buffer, sizeof buffer)) > 0;) {
+      bytes.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(channel[0]);
+    const std::vector<karvelo::common::Outcome> outcomes =
+        karvelo::common::OutcomeReader().take(bytes);
+
+    EXPECT_EQ(result.exitCode, c.exitCode) << c.program << ": " << result.errorOutput;
+    EXPECT_EQ(readFile(trace), c.slotTrace) << c.program;
+    ASSERT_EQ(outcomes.size(), 1u) << c.program;
+    EXPECT_EQ(outcomes[0].source, utf8(source));
+    EXPECT_EQ(outcomes[0].exitCode, c.exitCode);
+    if (c.exitCode != 0) {
+      const std::string missing = utf8(folder / "alone" / "multiconv-heif");
+      EXPECT_NE(result.errorOutput.find(missing + ", which cannot be started"), std::string::npos)
+          << result.errorOutput;
+      EXPECT_NE(outcomes[0].message.find(missing), std::string::npos) << outcomes[0].message;
+      EXPECT_EQ(filesIn(folder / "out"), 0u);
+    } else {
+      EXPECT_EQ(readPicture(folder / "out" / "phone.heic").image.size, (PixelSize{60, 90}));
+    }
+  }
+}
+#endif
 
 TEST_F(ConverterEndToEnd, AllEightOrientationsComeOutUprightWithTheTagReset) {
   // Stored top left, top right, bottom left, bottom right; the upright quadrants that each

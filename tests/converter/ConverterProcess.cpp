@@ -8,7 +8,8 @@
 
 namespace karvelo::converter::testing {
 
-ConverterProcess::ConverterProcess(std::filesystem::path folder) : folder_(std::move(folder)) {
+ConverterProcess::ConverterProcess(std::filesystem::path folder, std::filesystem::path program)
+    : folder_(std::move(folder)), program_(std::move(program)) {
   std::filesystem::create_directories(folder_);
 }
 

@@ -53,8 +53,10 @@ class StartedConverter {
 
 class ConverterProcess {
  public:
-  // `folder` holds the state folder (the log) and the slot folder of the runs.
-  explicit ConverterProcess(std::filesystem::path folder);
+  // `folder` holds the state folder (the log) and the slot folder of the runs; `program` is the
+  // converter started, the built one unless given.
+  explicit ConverterProcess(std::filesystem::path folder,
+                            std::filesystem::path program = MULTICONV_PATH);
 
   // The command line the program builds: the converter's path, then `switches`.
   std::string commandLine(const std::string& switches) const;
@@ -83,6 +85,7 @@ class ConverterProcess {
                          const std::filesystem::path& errorFile) const;
 
   std::filesystem::path folder_;
+  std::filesystem::path program_;
 };
 
 // " /s:"<source>" /d:"<folder>"": the head of every converter command line.

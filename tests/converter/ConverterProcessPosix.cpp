@@ -71,7 +71,7 @@ long StartedConverter::privateKilobytes() const {
 }
 
 std::string ConverterProcess::commandLine(const std::string& switches) const {
-  return std::string(MULTICONV_PATH) + switches;
+  return utf8(program_) + switches;
 }
 
 std::filesystem::path ConverterProcess::logFile() const {

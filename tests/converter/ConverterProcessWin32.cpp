@@ -25,7 +25,9 @@ std::wstring wide(std::string_view text) {
 HANDLE handleOf(std::intptr_t process) { return reinterpret_cast<HANDLE>(process); }
 
 // The converter's path, as the folder of the program would give it.
-std::string converterPath() { return utf8(std::filesystem::absolute(MULTICONV_PATH)); }
+std::string converterPath(const std::filesystem::path& program) {
+  return utf8(std::filesystem::absolute(program));
+}
 
 // The wide environment block that CreateProcessW takes.
 std::wstring environmentBlock(const std::vector<std::string>& variables) {
@@ -78,7 +80,7 @@ long StartedConverter::privateKilobytes() const {
 }
 
 std::string ConverterProcess::commandLine(const std::string& switches) const {
-  return converterPath() + switches;
+  return converterPath(program_) + switches;
 }
 
 std::filesystem::path ConverterProcess::logFile() const {
@@ -133,7 +135,7 @@ StartedConverter ConverterProcess::spawn(const std::string& switches,
     ::CloseHandle(error);
   }
   if (!made) {
-    throw std::runtime_error("cannot start " + converterPath() + ": error " +
+    throw std::runtime_error("cannot start " + converterPath(program_) + ": error " +
                              std::to_string(::GetLastError()));
   }
   ::CloseHandle(started.hThread);
