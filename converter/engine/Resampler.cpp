@@ -25,6 +25,33 @@ double lanczos3(double x) {
   return lobes * std::sin(px) * std::sin(px / lobes) / (px * px);
 }
 
+// The longest run of result pixels whose taps are those of the run's first pixel moved along
+// by a whole number of source pixels, with the same weights.
+void findUniform(Resampler::Axis& axis) {
+  const std::vector<Resampler::Taps>& taps = axis.taps;
+  const auto sameWeights = [&](std::size_t a, std::size_t b) {
+    return taps[a].count == taps[b].count &&
+           std::equal(axis.weights.begin() + static_cast<std::ptrdiff_t>(taps[a].weights),
+                      axis.weights.begin() +
+                          static_cast<std::ptrdiff_t>(taps[a].weights + taps[a].count),
+                      axis.weights.begin() + static_cast<std::ptrdiff_t>(taps[b].weights));
+  };
+  for (std::size_t from = 0; from + 1 < taps.size();) {
+    const std::int64_t step = std::int64_t{taps[from + 1].first} - taps[from].first;
+    std::size_t to = from + 1;
+    while (to < taps.size() && step > 0 &&
+           std::int64_t{taps[to].first} - taps[to - 1].first == step && sameWeights(from, to)) {
+      ++to;
+    }
+    if (to - from > axis.uniformTo - axis.uniformFrom) {
+      axis.uniformFrom = static_cast<std::uint32_t>(from);
+      axis.uniformTo = static_cast<std::uint32_t>(to);
+      axis.uniformStep = static_cast<std::uint32_t>(step);
+    }
+    from = to;
+  }
+}
+
 // The weights of each result pixel along one axis. Taps past the edges fall onto the outermost
 // source pixel.
 Resampler::Axis axisFor(std::uint32_t sourceSize, double extent, std::uint32_t targetSize) {
@@ -54,6 +81,7 @@ Resampler::Axis axisFor(std::uint32_t sourceSize, double extent, std::uint32_t t
       axis.weights.push_back(static_cast<float>(weight / sum));
     }
   }
+  findUniform(axis);
   return axis;
 }
 
@@ -204,6 +232,25 @@ void withLayout(ColorModel model, Visit visit) {
   }
 }
 
+// Filters `count` result pixels whose `taps` sources start `step` pixels apart, all with the same
+// weights.
+template <std::uint32_t taps, typename Pixel>
+void filterUniform(const Pixel* in, Pixel* out, std::size_t count, std::size_t step,
+                   const float* weight) {
+  Pixel weights[taps];
+  for (std::uint32_t t = 0; t < taps; ++t) {
+    weights[t] = Pixel{} + weight[t];
+  }
+  for (std::size_t x = 0; x < count; ++x, in += step) {
+    Pixel sums[2] = {};
+    for (std::uint32_t t = 0; t < taps; t += 2) {
+      sums[0] += weights[t] * in[t];
+      sums[1] += weights[t + 1] * in[t + 1];
+    }
+    out[x] = sums[0] + sums[1];
+  }
+}
+
 }  // namespace
 
 template <typename Sample>
@@ -223,22 +270,43 @@ void Resampler::filterAcross(std::span<const std::uint8_t> row, std::vector<Pixe
     filtered = weighted_;
     return;
   }
-  for (std::size_t x = 0; x < filtered.size(); ++x) {
-    const Taps& taps = across_.taps[x];
+  std::size_t x = 0;
+  const auto filterTo = [&](std::size_t end) {
+    for (; x < end; ++x) {
+      const Taps& taps = across_.taps[x];
+      const float* weight = across_.weights.data() + taps.weights;
+      const Pixel* in = weighted_.data() + taps.first;
+      // Two sums in turn, so that each addition need not wait for the one before.
+      Pixel sums[2] = {};
+      std::uint32_t t = 0;
+      for (; t + 1 < taps.count; t += 2) {
+        sums[0] += weight[t] * in[t];
+        sums[1] += weight[t + 1] * in[t + 1];
+      }
+      if (t < taps.count) {
+        sums[0] += weight[t] * in[t];
+      }
+      filtered[x] = sums[0] + sums[1];
+    }
+  };
+  // A halving or quartering reads 12 or 24 taps with the same weights for every inner pixel:
+  // those weights are held for the whole run instead of being read for each pixel.
+  const std::uint32_t runFrom = across_.uniformFrom;
+  const std::uint32_t runTo = across_.uniformTo;
+  const std::uint32_t count = runTo > runFrom ? across_.taps[runFrom].count : 0;
+  if (count == 12 || count == 24) {
+    filterTo(runFrom);
+    const Taps& taps = across_.taps[runFrom];
     const float* weight = across_.weights.data() + taps.weights;
     const Pixel* in = weighted_.data() + taps.first;
-    // Two sums in turn, so that each addition need not wait for the one before.
-    Pixel sums[2] = {};
-    std::uint32_t t = 0;
-    for (; t + 1 < taps.count; t += 2) {
-      sums[0] += weight[t] * in[t];
-      sums[1] += weight[t + 1] * in[t + 1];
+    if (count == 12) {
+      filterUniform<12>(in, filtered.data() + runFrom, runTo - runFrom, across_.uniformStep, weight);
+    } else {
+      filterUniform<24>(in, filtered.data() + runFrom, runTo - runFrom, across_.uniformStep, weight);
     }
-    if (t < taps.count) {
-      sums[0] += weight[t] * in[t];
-    }
-    filtered[x] = sums[0] + sums[1];
+    x = runTo;
   }
+  filterTo(filtered.size());
 }
 
 void Resampler::emit(std::vector<Pixel>& sums) {

@@ -46,6 +46,11 @@ class Resampler {
     std::vector<Taps> taps;  // per result pixel
     std::vector<float> weights;
     bool identity = false;  // each result pixel is its source pixel
+    // Result pixels [uniformFrom, uniformTo) take the same weights from sources `uniformStep`
+    // pixels apart: the inner pixels of a reduction by a whole factor.
+    std::uint32_t uniformFrom = 0;
+    std::uint32_t uniformTo = 0;
+    std::uint32_t uniformStep = 0;
   };
 
  private:
