@@ -145,7 +145,7 @@ class WicDecoder final : public Decoder {
       return;
     }
     if (left_ == 0 && decoded_.width == width_) {
-      convertRow(layout_, line, {model_}, row.data(), width_);
+      convertRow(layout_, line, delivered(), row.data(), width_);
       return;
     }
     // A frame placed on a larger screen: only its part on the screen is copied.
@@ -153,8 +153,8 @@ class WicDecoder final : public Decoder {
     const long first = std::max(0L, -left_);
     const long last = std::min<long>(decoded_.width, static_cast<long>(width_) - left_);
     if (first < last) {
-      convertRow(layout_, line + first * layout_.bytesPerPixel(), {model_},
-                 row.data() + (left_ + first) * channelsOf(model_),
+      convertRow(layout_, line + first * layout_.bytesPerPixel(), delivered(),
+                 row.data() + (left_ + first) * delivered().bytesPerPixel(),
                  static_cast<std::uint32_t>(last - first));
     }
   }
@@ -205,7 +205,8 @@ class WicDecoder final : public Decoder {
     if (format_ == PictureFormat::Gif) {
       return ColorModel::Rgba;
     }
-    if (IsEqualGUID(native, GUID_WICPixelFormat32bppCMYK)) {
+    if (IsEqualGUID(native, GUID_WICPixelFormat32bppCMYK) ||
+        IsEqualGUID(native, GUID_WICPixelFormat64bppCMYK)) {
       return keepsCmyk(format_) ? ColorModel::Cmyk : ColorModel::Rgb;
     }
     if (isGray(native)) {
@@ -318,6 +319,7 @@ class WicDecoder final : public Decoder {
     if (!transform_) {
       startWhole(native, rows.model);
     }
+    rows.bitsPerSample = layout_.bitsPerSample;
     model_ = rows.model;
     width_ = rows.size.width;
     row_ = 0;
@@ -405,7 +407,8 @@ class WicDecoder final : public Decoder {
   void startScaled(const GUID& native, PixelSize atLeast, DecodedRows& rows) {
     const std::optional<Layout> layout = layoutOf(native);
     ComPtr<IUnknown> unknown;
-    if (!layout || FAILED(frame_->QueryInterface(iidSourceTransform, &unknown))) {
+    if (!layout || layout->bitsPerSample != 8 ||
+        FAILED(frame_->QueryInterface(iidSourceTransform, &unknown))) {
       return;
     }
     auto* transform = static_cast<SourceTransform*>(unknown.Get());
@@ -440,23 +443,56 @@ class WicDecoder final : public Decoder {
   }
 
   // Reads the frame as stored, through a format converter unless its pixels are already in a
-  // layout the rows are made from.
+  // layout the rows are made from. Samples of 16 bits or more are kept at 16 where the converter
+  // makes them, else narrowed to 8 by the converter.
   void startWhole(const GUID& native, ColorModel model) {
     const std::optional<Layout> layout = layoutOf(native);
-    if (layout && (model == ColorModel::Cmyk) == (*layout == cmyk32)) {
+    if (layout && (model == ColorModel::Cmyk) == (layout->model == ColorModel::Cmyk)) {
       pixels_ = frame_;
       setPixels(*layout, frameSize_);
       return;
     }
+    // A converter may take a pair of formats that it then cannot convert: it shows when the
+    // first rows are read.
+    if (deepSamples(native) && SUCCEEDED(convertTo(deepLayoutFor(model))) &&
+        SUCCEEDED(readStrip(0))) {
+      return;
+    }
+    check(convertTo(bgra32));
+  }
+
+  HRESULT convertTo(Layout layout) {
     ComPtr<IWICFormatConverter> converter;
     if (FAILED(factory().CreateFormatConverter(&converter))) {
       throw std::runtime_error("the imaging component has no format converter");
     }
-    check(converter->Initialize(frame_.Get(), pixelFormatOf(bgra32), WICBitmapDitherTypeNone,
-                                nullptr, 0.0, WICBitmapPaletteTypeCustom));
-    pixels_ = converter;
-    setPixels(bgra32, frameSize_);
+    const HRESULT result =
+        converter->Initialize(frame_.Get(), pixelFormatOf(layout), WICBitmapDitherTypeNone,
+                              nullptr, 0.0, WICBitmapPaletteTypeCustom);
+    if (SUCCEEDED(result)) {
+      pixels_ = converter;
+      setPixels(layout, frameSize_);
+    }
+    return result;
   }
+
+  // Whether a pixel format has samples of 16 bits or more (fixed or floating point).
+  static bool deepSamples(const GUID& native) {
+    if (const std::optional<Layout> layout = layoutOf(native)) {
+      return layout->bitsPerSample == 16;
+    }
+    ComPtr<IWICComponentInfo> info;
+    ComPtr<IWICPixelFormatInfo> pixelInfo;
+    UINT bits = 0;
+    UINT channels = 0;
+    return SUCCEEDED(factory().CreateComponentInfo(native, &info)) &&
+           SUCCEEDED(info.As(&pixelInfo)) && SUCCEEDED(pixelInfo->GetBitsPerPixel(&bits)) &&
+           SUCCEEDED(pixelInfo->GetChannelCount(&channels)) && channels > 0 &&
+           bits / channels >= 16;
+  }
+
+  // The layout of a delivered row.
+  Layout delivered() const { return {model_, false, layout_.bitsPerSample}; }
 
   void setPixels(Layout layout, PixelSize size) {
     layout_ = layout;

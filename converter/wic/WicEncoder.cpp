@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <optional>
 #include <stdexcept>
+#include <utility>
+#include <vector>
 
 namespace karvelo::converter::wic {
 
@@ -63,6 +65,65 @@ Layout layoutFor(ColorModel model) {
   return bgra32;
 }
 
+// How this system's encoder of a format stores samples of 16 bits: as given, with their two bytes
+// exchanged (Wine's PNG encoder, whose files other readers and its own decoder read with every
+// sample's bytes exchanged), or not so that they come back.
+enum class DeepSamples { Kept, Exchanged, Lost };
+
+std::uint16_t exchanged(std::uint16_t sample) {
+  return static_cast<std::uint16_t>(sample << 8 | sample >> 8);
+}
+
+// Found by writing one pixel of `layout` and reading it back with the format's decoder, which
+// reads the sources and is taken to read them right.
+DeepSamples deepSamplesOf(PictureFormat format, Layout layout) {
+  const auto channels = static_cast<std::size_t>(channelsOf(layout.model));
+  std::vector<std::uint16_t> written(channels);
+  for (std::size_t c = 0; c < channels; ++c) {
+    written[c] = static_cast<std::uint16_t>(0x0102 + 0x0203 * c);
+  }
+  const auto bytes = static_cast<UINT>(channels * 2);
+  try {
+    MemorySink file;
+    ComPtr<ByteStream> out;
+    out.Attach(new ByteStream(file));
+    const ComPtr<IWICBitmapEncoder> encoder = createEncoder(format);
+    ComPtr<IWICBitmapFrameEncode> frame;
+    ComPtr<IPropertyBag2> options;
+    GUID pixelFormat = pixelFormatOf(layout);
+    if (FAILED(encoder->Initialize(out.Get(), WICBitmapEncoderNoCache)) ||
+        FAILED(encoder->CreateNewFrame(&frame, &options)) ||
+        FAILED(frame->Initialize(options.Get())) || FAILED(frame->SetSize(1, 1)) ||
+        FAILED(frame->SetPixelFormat(&pixelFormat)) ||
+        !IsEqualGUID(pixelFormat, pixelFormatOf(layout)) ||
+        FAILED(frame->WritePixels(1, bytes, bytes, reinterpret_cast<BYTE*>(written.data()))) ||
+        FAILED(frame->Commit()) || FAILED(encoder->Commit())) {
+      return DeepSamples::Lost;
+    }
+    const MemorySource source(file.bytes());
+    ComPtr<ByteStream> in;
+    in.Attach(new ByteStream(source));
+    ComPtr<IWICBitmapDecoder> decoder;
+    ComPtr<IWICBitmapFrameDecode> decoded;
+    std::vector<std::uint16_t> read(channels);
+    if (FAILED(factory().CreateDecoder(containerOf(format), nullptr, &decoder)) ||
+        FAILED(decoder->Initialize(in.Get(), WICDecodeMetadataCacheOnDemand)) ||
+        FAILED(decoder->GetFrame(0, &decoded)) ||
+        FAILED(decoded->GetPixelFormat(&pixelFormat)) ||
+        !IsEqualGUID(pixelFormat, pixelFormatOf(layout)) ||
+        FAILED(decoded->CopyPixels(nullptr, bytes, bytes, reinterpret_cast<BYTE*>(read.data())))) {
+      return DeepSamples::Lost;
+    }
+    if (read == written) {
+      return DeepSamples::Kept;
+    }
+    std::transform(read.begin(), read.end(), read.begin(), exchanged);
+    return read == written ? DeepSamples::Exchanged : DeepSamples::Lost;
+  } catch (const std::exception&) {
+    return DeepSamples::Lost;
+  }
+}
+
 class WicEncoder final : public Encoder {
  public:
   explicit WicEncoder(PictureFormat format) : format_(format), encoder_(createEncoder(format)) {}
@@ -84,8 +145,13 @@ class WicEncoder final : public Encoder {
       indexed_->addRow(row, model_);
       return;
     }
-    convertRow({model_}, row.data(), layout_, strip_.data() + std::size_t{held_} * stride(),
-               size_.width);
+    std::uint8_t* const out = strip_.data() + std::size_t{held_} * stride();
+    convertRow({model_, false, bitsPerSample_}, row.data(), layout_, out, size_.width);
+    if (exchange_) {
+      for (std::size_t i = 0; i < stride(); i += 2) {
+        std::swap(out[i], out[i + 1]);
+      }
+    }
     if (++held_ == stripRows_) {
       flush();
     }
@@ -100,6 +166,7 @@ class WicEncoder final : public Encoder {
   void beginFrame(const EncodedRows& result) {
     size_ = result.size;
     model_ = result.model;
+    bitsPerSample_ = result.bitsPerSample;
     frame_.Reset();
     indexed_.reset();
     held_ = 0;
@@ -185,14 +252,32 @@ class WicEncoder final : public Encoder {
 
   // The layout the rows are written in: the one that holds the model, or, when this system's
   // encoder takes another, the one it takes (colour for CMYK or gray it cannot store; colour
-  // without alpha where it stores none).
+  // without alpha where it stores none). Rows of 16-bit samples keep 16 bits in a PNG or TIFF,
+  // as colour where the encoder has no 16-bit gray; elsewhere, or where the encoder cannot store
+  // them so that they come back, they are rounded to 8 bits. A format that the encoder answers
+  // with and that is none of the converter's layouts is never written.
   Layout negotiateLayout() {
-    const Layout wanted = layoutFor(model_);
-    for (Layout offered : {wanted, hasAlpha(model_) ? bgra32 : bgr24}) {
+    exchange_ = false;
+    if (bitsPerSample_ == 16 && (format_ == PictureFormat::Png || format_ == PictureFormat::Tiff)) {
+      const ColorModel colour = hasAlpha(model_) ? ColorModel::Rgba : ColorModel::Rgb;
+      for (Layout offered : {deepLayoutFor(model_), deepLayoutFor(colour)}) {
+        GUID format = pixelFormatOf(offered);
+        check(frame_->SetPixelFormat(&format));
+        if (layoutOf(format) == offered) {
+          const DeepSamples stored = deepSamplesOf(format_, offered);
+          if (stored != DeepSamples::Lost) {
+            exchange_ = stored == DeepSamples::Exchanged;
+            return offered;
+          }
+        }
+      }
+    }
+    for (Layout offered : {layoutFor(model_), hasAlpha(model_) ? bgra32 : bgr24}) {
       GUID format = pixelFormatOf(offered);
       check(frame_->SetPixelFormat(&format));
       const std::optional<Layout> taken = layoutOf(format);
-      if (taken && (*taken == cmyk32) == (model_ == ColorModel::Cmyk)) {
+      if (taken && taken->bitsPerSample == 8 &&
+          (taken->model == ColorModel::Cmyk) == (model_ == ColorModel::Cmyk)) {
         return *taken;
       }
     }
@@ -258,7 +343,9 @@ class WicEncoder final : public Encoder {
   ComPtr<IWICBitmapFrameEncode> frame_;
   PixelSize size_;
   ColorModel model_ = ColorModel::Rgb;
+  int bitsPerSample_ = 8;  // of the rows given
   Layout layout_ = bgr24;
+  bool exchange_ = false;  // whether the encoder takes each 16-bit sample's bytes exchanged
   std::vector<std::uint8_t> strip_;
   std::uint32_t stripRows_ = 1;
   std::uint32_t held_ = 0;

@@ -2,6 +2,7 @@
 #include "converter/wic/ByteStream.h"
 #include "converter/wic/Wic.h"
 #include "converter/wic/WicPalette.h"
+#include "converter/wic/WicPixels.h"
 
 #include <algorithm>
 #include <optional>
@@ -62,10 +63,9 @@ std::vector<std::uint8_t> imageOf(std::span<const std::uint8_t> gif) {
   if (ownTable.empty() && global.empty()) {
     cut();
   }
-  std::vector<std::uint8_t> image;
+  std::vector<std::uint8_t> image(gif.begin() + static_cast<std::ptrdiff_t>(table - 10),
+                                  gif.begin() + static_cast<std::ptrdiff_t>(table - 1));
   image.reserve(10 + std::max(ownTable.size(), global.size()) + (pos - data));
-  image.insert(image.end(), gif.begin() + static_cast<std::ptrdiff_t>(table - 10),
-               gif.begin() + static_cast<std::ptrdiff_t>(table - 1));
   if (ownTable.empty()) {
     image.push_back(static_cast<std::uint8_t>((flags & 0x40) | 0x80 | (screenFlags & 7)));
     image.insert(image.end(), global.begin(), global.end());
@@ -106,6 +106,11 @@ class WicGifEncoder final : public Encoder {
   }
 
   void writeRow(std::span<const std::uint8_t> row) override {
+    if (result_.bitsPerSample == 16) {
+      narrowed_.resize(row.size() / 2);
+      convertRow(rgba64, row.data(), {ColorModel::Rgba}, narrowed_.data(), result_.size.width);
+      row = narrowed_;
+    }
     pixels_->addRow(row, ColorModel::Rgba);
   }
 
@@ -197,6 +202,7 @@ class WicGifEncoder final : public Encoder {
   ByteSink* sink_ = nullptr;
   ComPtr<IWICBitmapEncoder> encoder_;    // the first frame's
   std::optional<IndexedPixels> pixels_;  // the frame being gathered
+  std::vector<std::uint8_t> narrowed_;  // a row of 16-bit samples rounded to 8
   bool first_ = true;
 };
 

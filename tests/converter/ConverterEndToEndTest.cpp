@@ -781,13 +781,19 @@ TEST_F(ConverterEndToEnd, ResultsKeepTheResolutionSamplesPaletteAndChromaSamplin
     if (source.image.channels() > 1) {
       EXPECT_EQ(result.hints.chroma, source.hints.chroma) << c.name;
     }
-    // Samples as wide and as bright as the source's (the Windows decoders give 8 bits).
+    // Samples as wide and as bright as the source's.
     EXPECT_EQ(result.image.bitsPerSample, source.image.bitsPerSample) << c.name;
     if (c.deepSample >= 0) {
-#ifndef _WIN32
       EXPECT_EQ(source.image.bitsPerSample, 16) << c.name;
-      EXPECT_NEAR(firstSample(source.image), c.deepSample, c.tolerance) << c.name;
+#ifdef _WIN32
+      // Wine's decoder reads a big-endian TIFF's 16-bit samples with their bytes exchanged.
+      const bool misread = std::string(c.name) == "deep.tif";
+#else
+      const bool misread = false;
 #endif
+      if (!misread) {
+        EXPECT_NEAR(firstSample(source.image), c.deepSample, c.tolerance) << c.name;
+      }
       EXPECT_NEAR(firstSample(result.image), firstSample(source.image), c.tolerance) << c.name;
     }
     // A palette source gives a palette result of as many colours at most, with its indexes as
