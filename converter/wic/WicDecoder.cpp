@@ -454,7 +454,7 @@ class WicDecoder final : public Decoder {
     }
     // A converter may take a pair of formats that it then cannot convert: it shows when the
     // first rows are read.
-    if (deepSamples(native) && SUCCEEDED(convertTo(deepLayoutFor(model))) &&
+    if (deepSamples(native) && SUCCEEDED(convertTo(layoutFor(model, 16))) &&
         SUCCEEDED(readStrip(0))) {
       return;
     }

@@ -49,22 +49,6 @@ VARIANT byteValue(BYTE number) {
   return value;
 }
 
-// The layout that holds a model's pixels without loss.
-Layout layoutFor(ColorModel model) {
-  switch (model) {
-    case ColorModel::Gray:
-      return gray8;
-    case ColorModel::Rgb:
-      return bgr24;
-    case ColorModel::Cmyk:
-      return cmyk32;
-    case ColorModel::GrayAlpha:
-    case ColorModel::Rgba:
-      break;
-  }
-  return bgra32;
-}
-
 // How this system's encoder of a format stores samples of 16 bits: as given, with their two bytes
 // exchanged (Wine's PNG encoder, whose files other readers and its own decoder read with every
 // sample's bytes exchanged), or not so that they come back.
@@ -260,7 +244,7 @@ class WicEncoder final : public Encoder {
     exchange_ = false;
     if (bitsPerSample_ == 16 && (format_ == PictureFormat::Png || format_ == PictureFormat::Tiff)) {
       const ColorModel colour = hasAlpha(model_) ? ColorModel::Rgba : ColorModel::Rgb;
-      for (Layout offered : {deepLayoutFor(model_), deepLayoutFor(colour)}) {
+      for (Layout offered : {layoutFor(model_, 16), layoutFor(colour, 16)}) {
         GUID format = pixelFormatOf(offered);
         check(frame_->SetPixelFormat(&format));
         if (layoutOf(format) == offered) {

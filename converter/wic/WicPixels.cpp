@@ -150,19 +150,20 @@ std::optional<Layout> layoutOf(const GUID& pixelFormat) {
   return std::nullopt;
 }
 
-Layout deepLayoutFor(ColorModel model) {
+Layout layoutFor(ColorModel model, int bitsPerSample) {
+  const bool deep = bitsPerSample == 16;
   switch (model) {
     case ColorModel::Gray:
-      return gray16;
+      return deep ? gray16 : gray8;
     case ColorModel::Rgb:
-      return rgb48;
+      return deep ? rgb48 : bgr24;
     case ColorModel::Cmyk:
-      return cmyk64;
+      return deep ? cmyk64 : cmyk32;
     case ColorModel::GrayAlpha:
     case ColorModel::Rgba:
       break;
   }
-  return rgba64;
+  return deep ? rgba64 : bgra32;
 }
 
 void convertRow(Layout from, const std::uint8_t* in, Layout to, std::uint8_t* out,

@@ -38,8 +38,9 @@ inline constexpr Layout cmyk64{ColorModel::Cmyk, false, 16};
 const GUID& pixelFormatOf(Layout layout);
 // The layout of a pixel format, if it is one of those above.
 std::optional<Layout> layoutOf(const GUID& pixelFormat);
-// The layout of 16-bit samples that holds a model's pixels in the converter's channel order.
-Layout deepLayoutFor(ColorModel model);
+// The layout that holds a model's pixels without loss: of 8-bit samples in the component's usual
+// order (BGR), or of 16-bit samples in the converter's channel order.
+Layout layoutFor(ColorModel model, int bitsPerSample = 8);
 
 // Converts `width` pixels. Colour made from CMYK is the plain inverse of the inks, for the rare
 // encoder that cannot store CMYK; no other pair loses more than alpha or colour, and 16-bit

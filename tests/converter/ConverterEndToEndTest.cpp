@@ -66,6 +66,16 @@ void writeProgressiveJpeg(const fs::path& path, const Image& image) {
 #endif
 
 // A PNG chunk with its length and checksum.
+// The bytes compressed as a zlib stream, as PNG's IDAT and zTXt chunks hold them.
+std::string zlibStream(const std::string& bytes) {
+  uLongf length = compressBound(static_cast<uLong>(bytes.size()));
+  std::string data(length, '\0');
+  compress(reinterpret_cast<Bytef*>(data.data()), &length,
+           reinterpret_cast<const Bytef*>(bytes.data()), static_cast<uLong>(bytes.size()));
+  data.resize(length);
+  return data;
+}
+
 std::string pngChunk(const std::string& type, const std::string& data) {
   auto bigEndian = [](std::uint32_t n) {
     return std::string{static_cast<char>(n >> 24), static_cast<char>(n >> 16),
@@ -111,11 +121,7 @@ std::string deepPng(PixelSize size, std::uint16_t value, const Resolution& densi
       rows += {static_cast<char>(value >> 8), static_cast<char>(value)};
     }
   }
-  uLongf length = compressBound(static_cast<uLong>(rows.size()));
-  std::string data(length, '\0');
-  compress(reinterpret_cast<Bytef*>(data.data()), &length,
-           reinterpret_cast<const Bytef*>(rows.data()), static_cast<uLong>(rows.size()));
-  data.resize(length);
+  const std::string data = zlibStream(rows);
   return "\x89PNG\r\n\x1A\n" +
          pngChunk("IHDR",
                   bigEndian(size.width) + bigEndian(size.height) + std::string("\x10\0\0\0\0", 5)) +
@@ -255,11 +261,7 @@ std::string palettePng(PixelSize size, int bits) {
     }
     rows += '\0' + row;
   }
-  uLongf length = compressBound(static_cast<uLong>(rows.size()));
-  std::string data(length, '\0');
-  compress(reinterpret_cast<Bytef*>(data.data()), &length,
-           reinterpret_cast<const Bytef*>(rows.data()), static_cast<uLong>(rows.size()));
-  data.resize(length);
+  const std::string data = zlibStream(rows);
   return "\x89PNG\r\n\x1A\n" +
          pngChunk("IHDR", bigEndian(size.width, 4) + bigEndian(size.height, 4) +
                               static_cast<char>(bits) + std::string("\3\0\0\0", 4)) +
@@ -865,12 +867,7 @@ TEST_F(ConverterEndToEnd, ResultsKeepXmpIptcCommentsAndDescriptiveTagsWithTheXmp
       "<tiff:Orientation>1</tiff:Orientation><tiff:ImageWidth>96</tiff:ImageWidth>"
       "<tiff:ImageLength> 64 </tiff:ImageLength><exif:PixelXDimension>96</exif:PixelXDimension>");
   const std::string zText = [] {
-    const std::string text = "Written by hand";
-    uLongf length = compressBound(static_cast<uLong>(text.size()));
-    std::string data(length, '\0');
-    compress(reinterpret_cast<Bytef*>(data.data()), &length,
-             reinterpret_cast<const Bytef*>(text.data()), static_cast<uLong>(text.size()));
-    return std::string("Comment\0\0", 9) + data.substr(0, length);
+    return std::string("Comment\0\0", 9) + zlibStream("Written by hand");
   }();
   const std::string pngTexts[] = {std::string("Title\0A title", 13), zText,
                                   std::string("Author\0\0\0de\0Autor\0Ada", 22)};
