@@ -89,15 +89,23 @@ OpenedFile openScratchFile() {
   return {reinterpret_cast<FileHandle>(file), 0, {}};
 }
 
+// Converters running side by side append to the same log. Windows appends atomically, but Wine
+// finds the end and writes there in two steps, so two converters could write over each other's
+// line; an exclusive lock on the whole file makes each append one step everywhere.
 void appendToFile(const std::string& path, std::string_view text) {
-  const HANDLE file =
-      ::CreateFileW(fullWidePath(path).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                    nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file != INVALID_HANDLE_VALUE) {
-    DWORD written = 0;
-    ::WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-    ::CloseHandle(file);
+  const HANDLE file = ::CreateFileW(fullWidePath(path).c_str(), FILE_APPEND_DATA | GENERIC_READ,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return;
+  OVERLAPPED whole{};
+  const bool locked =
+      ::LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &whole) != FALSE;
+  DWORD written = 0;
+  ::WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+  if (locked) {
+    ::UnlockFileEx(file, 0, MAXDWORD, MAXDWORD, &whole);
   }
+  ::CloseHandle(file);
 }
 
 bool pathExists(const std::string& path) {
