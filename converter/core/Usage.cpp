@@ -17,7 +17,8 @@ namespace {
 const std::string_view usageHead =
     R"(Usage: multiconv /s:PICTURE /d:FOLDER /m:METHOD SIZE [/o] [/pre:TEXT] [/suf:TEXT]
 Resize one picture into a folder, in the picture's own format: JPEG, PNG, WebP,
-GIF, BMP or TIFF. Karvelo starts multiconv once for every picture of a batch.
+GIF, BMP, TIFF, HEIC/HEIF or AVIF. Karvelo starts multiconv once for every
+picture of a batch.
 
 Switches, in any order, each at most once; their names ignore case:
   /s:PICTURE       the picture to resize
