@@ -7,6 +7,7 @@
 #include <png.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <bit>
 #include <cstdio>
 #include <exception>
@@ -32,6 +33,8 @@ class RowFilterChoice {
  public:
   static constexpr std::uint32_t bandRows = 64;
   static constexpr std::uint32_t sampleRows = 4;
+  // Rows wider than this over the sample are sampled by their first bytes.
+  static constexpr std::size_t sampleBytes = 256 * 1024;
 
   RowFilterChoice() {
     if (deflateInit(&stream_, 1) != Z_OK) {
@@ -48,20 +51,23 @@ class RowFilterChoice {
   // the band's sample is complete or `y` is the last row, else nothing.
   std::optional<int> add(std::uint32_t y, std::span<const std::uint8_t> row, std::size_t step,
                          bool last) {
-    if (y % bandRows >= sampleRows) {
-      return std::nullopt;
-    }
     if (y % bandRows == 0) {
       plain_.clear();
       sub_.clear();
+      sampling_ = true;
     }
-    plain_.insert(plain_.end(), row.begin(), row.end());
-    for (std::size_t i = 0; i < row.size(); ++i) {
-      sub_.push_back(static_cast<std::uint8_t>(row[i] - (i >= step ? row[i - step] : 0)));
-    }
-    if (y % bandRows != sampleRows - 1 && !last) {
+    if (!sampling_) {
       return std::nullopt;
     }
+    const std::size_t take = std::min(row.size(), sampleBytes - plain_.size());
+    plain_.insert(plain_.end(), row.begin(), row.begin() + static_cast<std::ptrdiff_t>(take));
+    for (std::size_t i = 0; i < take; ++i) {
+      sub_.push_back(static_cast<std::uint8_t>(row[i] - (i >= step ? row[i - step] : 0)));
+    }
+    if (y % bandRows + 1 < sampleRows && plain_.size() < sampleBytes && !last) {
+      return std::nullopt;
+    }
+    sampling_ = false;
     return deflatedSize(plain_) <= deflatedSize(sub_) ? PNG_FILTER_NONE : PNG_FILTER_SUB;
   }
 
@@ -81,6 +87,7 @@ class RowFilterChoice {
   std::vector<std::uint8_t> plain_;
   std::vector<std::uint8_t> sub_;
   std::vector<std::uint8_t> out_;
+  bool sampling_ = false;
 };
 
 // libpng reports failures through a long jump; the message is kept for the exception thrown
@@ -289,11 +296,12 @@ class PngEncoder final : public Encoder {
     const std::uint32_t y = rowsWritten_++;
     const std::optional<int> filter = filterChoice_.add(
         y, row, row.size() / result_.size.width, y + 1 == result_.size.height);
-    if (y < RowFilterChoice::sampleRows) {
+    if (holdingFirstRows_) {
       // The first rows wait for the first choice, which also sets the level.
       firstRows_.insert(firstRows_.end(), row.begin(), row.end());
       if (filter) {
         writeFirstRows(*filter, row.size());
+        holdingFirstRows_ = false;
       }
       return;
     }
@@ -400,6 +408,7 @@ class PngEncoder final : public Encoder {
   RowFilterChoice filterChoice_;
   std::uint32_t rowsWritten_ = 0;
   std::vector<std::uint8_t> firstRows_;
+  bool holdingFirstRows_ = true;
   ByteSink* sink_ = nullptr;
   std::optional<PaletteQuantizer> quantizer_;
 };

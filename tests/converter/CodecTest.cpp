@@ -129,16 +129,19 @@ Image fourColourCells(PixelSize size) {
 }
 
 TEST(PngRows, EachPictureReadsBackExactlyAndDrawingsAreLeftUnfiltered) {
-  // Heights below, at and above the first rows that are held back while the filter is chosen.
-  for (const std::uint32_t height : {1U, 3U, 4U, 5U, 300U}) {
+  // Heights below, at and above the first rows that are held back while the filter is chosen,
+  // and rows wider than the sample.
+  for (const PixelSize size : {PixelSize{200, 1}, PixelSize{200, 3}, PixelSize{200, 4},
+                               PixelSize{200, 5}, PixelSize{200, 300}, PixelSize{100000, 3}}) {
+    const std::uint32_t height = size.height;
     for (const bool drawing : {true, false}) {
       Picture picture;
-      picture.image = drawing ? fourColourCells({200, height}) : photoLike({200, height});
+      picture.image = drawing ? fourColourCells(size) : photoLike(size);
       const std::vector<std::uint8_t> png =
           encodePicture(platformCodecs(), PictureFormat::Png, picture);
       EXPECT_EQ(decodePicture(platformCodecs(), MemorySource(png)).image.pixels,
                 picture.image.pixels)
-          << height << (drawing ? " drawing" : " photo");
+          << size.width << "x" << height << (drawing ? " drawing" : " photo");
 #ifndef _WIN32
       if (height == 300) {
         // Rows filtered by their left neighbour (1) compress photographs best, unfiltered rows
