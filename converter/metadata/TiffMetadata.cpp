@@ -13,6 +13,7 @@ namespace {
 constexpr std::uint16_t tagSubfileType = 254;
 constexpr std::uint16_t tagWidth = 256;
 constexpr std::uint16_t tagHeight = 257;
+constexpr std::uint16_t tagBitsPerSample = 258;
 constexpr std::uint16_t tagCompression = 259;
 constexpr std::uint16_t tagOrientation = 274;
 constexpr std::uint16_t tagXResolution = 282;
@@ -29,7 +30,8 @@ constexpr std::uint16_t textTags[] = {270, 271, 272, 305, 306, 315, 33432};
 constexpr std::uint16_t typeRational = 5;
 
 bool headerTag(std::uint16_t tag) {
-  return tag == tagWidth || tag == tagHeight || tag == tagCompression || tag == tagOrientation ||
+  return tag == tagWidth || tag == tagHeight || tag == tagBitsPerSample ||
+         tag == tagCompression || tag == tagOrientation ||
          tag == tagXResolution || tag == tagYResolution || tag == tagResolutionUnit ||
          tag == tiffTagIccProfile || tag == tiffTagExifIfd || tag == tiffTagGpsIfd ||
          tag == tagXmp || tag == tagIptc ||
@@ -173,7 +175,21 @@ class TiffMetadataWriter final : public PassingWriter {
 };
 
 bool pageTag(std::uint16_t tag) {
-  return tag == tagSubfileType || tag == tagWidth || tag == tagHeight;
+  return tag == tagSubfileType || tag == tagWidth || tag == tagHeight || tag == tagBitsPerSample;
+}
+
+// Samples of more than 32 bits (doubles) are read by neither system's decoder: refused as a kind
+// the converter cannot read, the same on both, before anything is decoded.
+void refuseWideSamples(const TiffIfd& page) {
+  const TiffEntry* bits = page.find(tagBitsPerSample);
+  if (bits == nullptr || bits->type != 3 || bits->value.size() < 2) {
+    return;
+  }
+  const std::uint8_t* value = bits->value.data();
+  if ((page.bigEndian ? value[0] << 8 | value[1] : value[1] << 8 | value[0]) > 32) {
+    throw ConversionError(ExitCode::UnsupportedFormat,
+                          "TIFF pictures of samples wider than 32 bits are not supported");
+  }
 }
 
 // Counts the pages after the first and adds their pixels, passing over reduced-resolution images
@@ -192,6 +208,7 @@ void countPages(const ByteSource& source, const TiffIfd& first, PictureHeaders& 
       damagedPicture("a later page of the TIFF cannot be read");
     }
     if ((page->number(tagSubfileType).value_or(0) & 1) == 0) {
+      refuseWideSamples(*page);
       ++headers.frames;
       headers.allPixels += std::min<std::uint64_t>(
           std::uint64_t{page->number(tagWidth).value_or(0)} * page->number(tagHeight).value_or(0),
@@ -213,6 +230,7 @@ PictureHeaders readTiffHeaders(const ByteSource& source) {
   if (!first || !first->number(tagWidth) || !first->number(tagHeight)) {
     damagedPicture("the TIFF file has no picture size");
   }
+  refuseWideSamples(*first);
   PictureHeaders headers;
   headers.size = {*first->number(tagWidth), *first->number(tagHeight)};
   headers.allPixels = headers.size.area();

@@ -1421,6 +1421,11 @@ TEST_F(ConverterEndToEnd, BadInputsFailWithTheirCodesAndNoOutput) {
   const std::uint32_t past = static_cast<std::uint32_t>(pages.size() + 1000);
   std::memcpy(pages.data() + nextOffset, &past, 4);
   std::ofstream(in / "lostpage.tif", std::ios::binary) << pages;
+  // An RGB TIFF that declares 64-bit samples.
+  std::string doubles = tiffWith({8, 8}, {});
+  const std::string eightBits("\x08\0\x08\0\x08\0", 6);
+  doubles.replace(doubles.find(eightBits), eightBits.size(), std::string("\x40\0\x40\0\x40\0", 6));
+  std::ofstream(in / "doubles.tif", std::ios::binary) << doubles;
   fs::create_directories(in / "folder.jpg");
 
   struct Case {
@@ -1441,7 +1446,8 @@ TEST_F(ConverterEndToEnd, BadInputsFailWithTheirCodesAndNoOutput) {
         Case{"folder.jpg", ExitCode::InputUnreadable},
         Case{"truncated.heic", ExitCode::DamagedPicture},
         Case{"huge.heic", ExitCode::PictureTooLarge},
-        Case{"lostpage.tif", ExitCode::DamagedPicture}}) {
+        Case{"lostpage.tif", ExitCode::DamagedPicture},
+        Case{"doubles.tif", ExitCode::UnsupportedFormat}}) {
     if (c.name.ends_with(".heic") && heifCases.empty()) {
       continue;
     }
@@ -1468,7 +1474,7 @@ TEST_F(ConverterEndToEnd, BadInputsFailWithTheirCodesAndNoOutput) {
       code(ExitCode::WriteFailure));
   EXPECT_EQ(filesIn(folder / "out"), 0u);
   const std::string log = readFile(converter->logFile());
-  EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 25 + heifCases.size());
+  EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 26 + heifCases.size());
 }
 
 TEST_F(ConverterEndToEnd, LargeScreensAndResultsStayWithinMemory) {
