@@ -294,8 +294,8 @@ class PngEncoder final : public Encoder {
       return;
     }
     const std::uint32_t y = rowsWritten_++;
-    const std::optional<int> filter = filterChoice_.add(
-        y, row, row.size() / result_.size.width, y + 1 == result_.size.height);
+    const std::optional<int> filter =
+        filterChoice_.add(y, row, row.size() / result_.size.width, y + 1 == result_.size.height);
     if (holdingFirstRows_) {
       // The first rows wait for the first choice, which also sets the level.
       firstRows_.insert(firstRows_.end(), row.begin(), row.end());

@@ -269,7 +269,8 @@ void Resampler::weighRow(std::span<const std::uint8_t> row) {
   });
 }
 
-FOR_EACH_PROCESSOR void Resampler::filterAcross(std::span<const std::uint8_t> row, std::vector<Pixel>& filtered) {
+FOR_EACH_PROCESSOR void Resampler::filterAcross(std::span<const std::uint8_t> row,
+                                                std::vector<Pixel>& filtered) {
   if (deep_) {
     weighRow<std::uint16_t>(row);
   } else {

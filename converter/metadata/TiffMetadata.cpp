@@ -30,11 +30,10 @@ constexpr std::uint16_t textTags[] = {270, 271, 272, 305, 306, 315, 33432};
 constexpr std::uint16_t typeRational = 5;
 
 bool headerTag(std::uint16_t tag) {
-  return tag == tagWidth || tag == tagHeight || tag == tagBitsPerSample ||
-         tag == tagCompression || tag == tagOrientation ||
-         tag == tagXResolution || tag == tagYResolution || tag == tagResolutionUnit ||
-         tag == tiffTagIccProfile || tag == tiffTagExifIfd || tag == tiffTagGpsIfd ||
-         tag == tagXmp || tag == tagIptc ||
+  return tag == tagWidth || tag == tagHeight || tag == tagBitsPerSample || tag == tagCompression ||
+         tag == tagOrientation || tag == tagXResolution || tag == tagYResolution ||
+         tag == tagResolutionUnit || tag == tiffTagIccProfile || tag == tiffTagExifIfd ||
+         tag == tiffTagGpsIfd || tag == tagXmp || tag == tagIptc ||
          std::find(std::begin(textTags), std::end(textTags), tag) != std::end(textTags);
 }
 

@@ -96,8 +96,8 @@ TEST(Metadata, ProfileAndExifSurviveEveryFormatThatHoldsThem) {
 std::vector<int> pngRowFilters(const std::vector<std::uint8_t>& png, std::size_t rowBytes) {
   std::vector<std::uint8_t> data;
   for (std::size_t at = 8; at + 12 <= png.size();) {
-    const std::size_t length = (png[at] << 24) | (png[at + 1] << 16) | (png[at + 2] << 8) |
-                               png[at + 3];
+    const std::size_t length =
+        (png[at] << 24) | (png[at + 1] << 16) | (png[at + 2] << 8) | png[at + 3];
     if (std::equal(png.begin() + at + 4, png.begin() + at + 8, "IDAT")) {
       data.insert(data.end(), png.begin() + at + 8, png.begin() + at + 8 + length);
     }
